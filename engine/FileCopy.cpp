@@ -1,0 +1,157 @@
+// Space check, folder creation and the file-by-file copy of the scanned tree.
+#include "engine/FileCopy.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "engine/platform/ErrorCodes.h"
+
+namespace installer {
+namespace {
+
+std::string SystemText(Platform& platform, uint32_t code) {
+  return TrimSystemMessage(platform.SystemErrorMessage(code));
+}
+
+[[noreturn]] void RaiseCannotCreate(Platform& platform, const std::string& destination,
+                                    uint32_t code) {
+  throw InstallError(
+      CannotCreateFileMessage(platform.ExpandFileName(destination), SystemText(platform, code)));
+}
+
+void CopyBytes(FileStream& in, FileStream& out) {
+  const int64_t size = in.Size();
+  if (size < 0) throw InstallError(kStreamReadError);
+  std::vector<char> buffer(static_cast<size_t>(std::min(size, kCopyChunkSize)));
+  for (int64_t remaining = size; remaining > 0;) {
+    const int64_t chunk = std::min(remaining, kCopyChunkSize);
+    if (in.Read(buffer.data(), chunk) != chunk) throw InstallError(kStreamReadError);
+    // A full disk shows first as a short write, so anything less than the chunk is a failure.
+    if (out.Write(buffer.data(), chunk) != chunk) throw InstallError(kStreamWriteError);
+    remaining -= chunk;
+  }
+}
+
+}  // namespace
+
+int32_t ProgressUnits(int64_t bytes) {
+  int64_t quotient = bytes / 1000;
+  int64_t remainder = bytes % 1000;
+  if (remainder < 0) {
+    remainder += 1000;
+    --quotient;
+  }
+  if (remainder > 500 || (remainder == 500 && (quotient & 1) != 0)) ++quotient;
+  return static_cast<int32_t>(std::clamp<int64_t>(quotient, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+void RunInstall(InstallSession& session, const std::string& pathLabelText,
+                InstallObserver& observer) {
+  observer.ProcessMessages();
+  ScanMedia(session);
+  session.InstallDir = pathLabelText;
+  CheckFreeSpace(session);
+  observer.InstallStarting();
+  PrepareTargetFolders(session);
+  observer.CopyStarting(ProgressUnits(session.TotalSize));
+  CopyProductFiles(session, observer);
+}
+
+void CheckFreeSpace(InstallSession& session) {
+  Platform& platform = session.platform;
+  // Drive number from the path's first character: '@' is the current drive, 'A' drive 1.
+  // A lower-case letter names the same drive as its capital.
+  auto first = static_cast<uint8_t>(session.InstallDir.empty() ? 0 : session.InstallDir[0]);
+  if (first >= 'a' && first <= 'z') first = static_cast<uint8_t>(first - ('a' - 'A'));
+  const int drive = static_cast<uint8_t>(first - 64);
+  const int64_t free = platform.DiskFree(drive);
+  session.FreeSpace = free < 0 ? -free : free;
+  // The failed query's -1 reads as 1 here, so one free byte also counts as "unknown".
+  if (session.FreeSpace == 1 || session.FreeSpace < session.TotalSize) {
+    platform.ShowMessageDialog(kNotEnoughSpaceMessage, DialogKind::Information);
+    platform.EndProcess();
+  }
+}
+
+void PrepareTargetFolders(InstallSession& session) {
+  Platform& platform = session.platform;
+  if (!platform.DirectoryExists(session.InstallDir)) {
+    ForceDirectories(platform, session.InstallDir);
+    if (!platform.DirectoryExists(session.InstallDir)) {
+      platform.ShowMessageDialog(kCannotCreateSetupDirectory, DialogKind::Warning);
+      platform.EndProcess();
+    }
+  }
+  // A subfolder that cannot be created shows up as the create error of its first file.
+  for (const std::string& dir : session.DirList) {
+    ForceDirectories(platform, session.InstallDir + "\\" + dir);
+  }
+}
+
+void CopyProductFiles(InstallSession& session, InstallObserver& observer) {
+  Platform& platform = session.platform;
+  session.CopiedSize = 0;
+  for (size_t n = 0; n < session.FileList.size(); ++n) {
+    session.DstPath = session.InstallDir + "\\" + session.FileList[n];
+    session.SrcPath = session.SourceFolder + "\\" + session.FileList[n];
+    // Counted before the copy: the gauge shows a file as done when it starts.
+    session.CopiedSize += session.FileSizes[n];
+    observer.FileStarting(ProgressUnits(session.CopiedSize), "File: " + session.SrcPath);
+    observer.ProcessMessages();
+    // An existing destination is kept whatever it holds; only complete files ever carry a
+    // destination name, so a rerun after an interruption heals the installation.
+    if (!platform.FileExists(session.DstPath)) {
+      CopyFileStream(platform, session.SrcPath, session.DstPath);
+    }
+  }
+}
+
+std::string PartialCopyName(const std::string& destination) {
+  return destination + ".setup-part";
+}
+
+void CopyFileStream(Platform& platform, const std::string& source,
+                    const std::string& destination) {
+  OpenResult in = platform.OpenFile(source, OpenMode::ReadExclusive);
+  if (!in.stream) {
+    throw InstallError(CannotOpenFileMessage(platform.ExpandFileName(source),
+                                             SystemText(platform, in.error)));
+  }
+  // Creating a file over a folder is refused with "access denied"; say so before any byte
+  // is written beside it.
+  if (platform.DirectoryExists(destination)) {
+    RaiseCannotCreate(platform, destination, kErrorAccessDenied);
+  }
+  const std::string partial = PartialCopyName(destination);
+  OpenResult out = platform.OpenFile(partial, OpenMode::CreateExclusive);
+  if (!out.stream) RaiseCannotCreate(platform, destination, out.error);
+  try {
+    CopyBytes(*in.stream, *out.stream);
+  } catch (...) {
+    out.stream.reset();
+    platform.DeleteFile(partial);
+    throw;
+  }
+  out.stream.reset();  // the destination is closed before the source, and before the rename
+  if (const uint32_t error = platform.ReplaceFile(partial, destination); error != 0) {
+    platform.DeleteFile(partial);
+    RaiseCannotCreate(platform, destination, error);
+  }
+}
+
+bool ForceDirectories(Platform& platform, const std::string& path) {
+  if (path.empty()) throw InstallError(kUnableToCreateDirectory);
+  std::string dir = path;
+  while (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+  const size_t slash = dir.find_last_of("\\:");
+  const std::string parent = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
+  // A drive ("C:", what is left of "C:\") or a folder that is there already needs nothing.
+  if ((dir.size() == 2 && dir[1] == ':') || platform.DirectoryExists(dir)) return true;
+  if (!parent.empty() && parent != dir && !ForceDirectories(platform, parent)) return false;
+  return platform.CreateDir(dir);
+}
+
+}  // namespace installer

@@ -1,0 +1,64 @@
+// The core of an installation run: scan, space check, folder creation and the file copy,
+// reported to the install page through InstallObserver.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/InstallSession.h"
+
+namespace installer {
+
+/// How the engine reports to the install page. Called on the user-interface thread.
+class InstallObserver {
+ public:
+  virtual ~InstallObserver() = default;
+  /// Handles every pending window message, then returns.
+  virtual void ProcessMessages() = 0;
+  /// The space check passed: the page hides its Next and cancel hotspots.
+  virtual void InstallStarting() = 0;
+  /// The folders exist: the page shows its gauge with `maxValue` (units of 1000 bytes).
+  virtual void CopyStarting(int32_t maxValue) = 0;
+  /// Before each file: gauge position and file label.
+  virtual void FileStarting(int32_t progress, const std::string& caption) = 0;
+};
+
+/// "There is not enough space for the installation on the target drive" (code page 1256).
+inline constexpr const char* kNotEnoughSpaceMessage =
+    "\xDD\xD6\xC7\xED \xDF\xC7\xDD\xED \xCC\xE5\xCA \xE4\xD5\xC8 \xCF\xD1 "
+    "\xCF\xD1\xC7\xED\xE6 \xE3\xDE\xD5\xCF \xE6\xCC\xE6\xCF \xE4\xCF\xC7\xD1\xCF";
+inline constexpr const char* kCannotCreateSetupDirectory =
+    "Sorry, System Can not Create Setup Directory";
+
+/// Largest piece of a file read and written at once.
+inline constexpr int64_t kCopyChunkSize = 61440;
+
+/// Bytes in units of 1000, rounded to nearest with halves to even, saturated to 32 bits.
+int32_t ProgressUnits(int64_t bytes);
+
+/// Scans the medium, checks space, creates the folders and copies every file. Ends the
+/// process on the two fatal conditions; other failures leave as InstallError.
+void RunInstall(InstallSession& session, const std::string& pathLabelText,
+                InstallObserver& observer);
+
+/// Returns only when the target drive has room for TotalSize bytes.
+void CheckFreeSpace(InstallSession& session);
+
+/// Creates InstallDir (or ends the process) and every scanned subfolder below it.
+void PrepareTargetFolders(InstallSession& session);
+
+void CopyProductFiles(InstallSession& session, InstallObserver& observer);
+
+/// Copies one file. The destination name appears only when the copy is complete: the bytes
+/// go to a temporary file beside it, which is renamed into place at the end and removed on
+/// any failure.
+void CopyFileStream(Platform& platform, const std::string& source,
+                    const std::string& destination);
+
+/// Name of the temporary file CopyFileStream writes before the destination appears.
+std::string PartialCopyName(const std::string& destination);
+
+/// Creates every missing level of `path`. "" raises "Unable to create directory".
+bool ForceDirectories(Platform& platform, const std::string& path);
+
+}  // namespace installer

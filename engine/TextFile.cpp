@@ -1,0 +1,71 @@
+// Line reading with the list files' rules, and the CR LF writer.
+#include "engine/TextFile.h"
+
+#include "engine/Errors.h"
+#include "engine/platform/ErrorCodes.h"
+
+namespace installer {
+namespace {
+constexpr size_t kBufferSize = 4096;
+constexpr char kCtrlZ = '\x1A';
+}  // namespace
+
+TextReader::TextReader(Platform& platform, const std::string& path) : buffer_(kBufferSize) {
+  OpenResult opened = platform.OpenFile(path, OpenMode::ReadShared);
+  if (!opened.stream) RaiseInOutError(opened.error);
+  stream_ = std::move(opened.stream);
+}
+
+TextReader::~TextReader() = default;
+
+bool TextReader::Fill() {
+  if (ended_) return false;
+  const int64_t got = stream_->Read(buffer_.data(), static_cast<int64_t>(buffer_.size()));
+  if (got < 0) RaiseInOutError(kErrorReadFault);
+  pos_ = 0;
+  end_ = static_cast<size_t>(got);
+  if (got == 0) ended_ = true;
+  return got > 0;
+}
+
+bool TextReader::Eof() {
+  if (pos_ == end_ && !Fill()) return true;
+  if (buffer_[pos_] == kCtrlZ) {
+    ended_ = true;
+    pos_ = end_ = 0;
+    return true;
+  }
+  return false;
+}
+
+std::string TextReader::ReadLine() {
+  std::string line;
+  while (!Eof()) {
+    const char* begin = buffer_.data() + pos_;
+    const char* limit = buffer_.data() + end_;
+    const char* stop = begin;
+    while (stop < limit && *stop != '\n' && *stop != kCtrlZ) ++stop;
+    // A CR before the LF belongs to the line end, and a CR on its own is dropped: no CR
+    // ever reaches the line.
+    for (const char* c = begin; c < stop; ++c) {
+      if (*c != '\r') line += *c;
+    }
+    pos_ += static_cast<size_t>(stop - begin);
+    if (stop < limit && *stop == '\n') {
+      ++pos_;
+      break;
+    }
+  }
+  return line;
+}
+
+void WriteTextLines(Platform& platform, const std::string& path,
+                    const std::vector<std::string>& lines) {
+  OpenResult opened = platform.OpenFile(path, OpenMode::CreateShareRead);
+  if (!opened.stream) return;
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  opened.stream->Write(text.data(), static_cast<int64_t>(text.size()));
+}
+
+}  // namespace installer

@@ -1,0 +1,554 @@
+// The platform over the real Windows API (wide functions, code page 1256 at the boundary).
+#include "engine/platform/win32/Win32Platform.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "engine/Errors.h"
+#include "engine/platform/ErrorCodes.h"
+#include "engine/platform/win32/CodePage.h"
+
+namespace installer {
+namespace {
+
+// CreateDirectoryW refuses paths of MAX_PATH - 12 characters and more (room for an 8.3 name);
+// the other file functions stop at MAX_PATH.
+constexpr size_t kLongPathThreshold = MAX_PATH - 12;
+
+// Attribute bits that FindFirst's mask must name for such entries to be delivered.
+constexpr uint32_t kSpecialAttrs = kAttrHidden | kAttrSystem | kAttrVolumeId;
+
+// Casts an entry point found by name to the type it has. The detour through a pointer to a
+// function without parameters keeps GCC's -Wcast-function-type quiet (mingw-w64), which warns
+// about any direct cast from FARPROC.
+template <typename Function>
+Function ProcAs(FARPROC proc) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
+}
+
+// The full form of a path from GetFullPathNameW, or "" when it fails.
+std::wstring FullPath(const std::wstring& path) {
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  while (size > 0) {
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0) break;
+    if (length < size) {
+      full.resize(length);
+      return full;
+    }
+    size = length;  // the current directory grew in between: try again with the new size
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------- registry handles
+
+// The platform's root constants are the 32-bit values of HKEY_CURRENT_USER and friends. On
+// 64-bit Windows the SDK's HKEY values are those numbers sign-extended to 64 bits; they are
+// mapped so the registry sees exactly the handles it defines. A caller holding an SDK HKEY may
+// pass either form, so both count as a root.
+bool IsPredefinedKey(RegKey key) {
+  const uint64_t value = key;
+  const uint64_t high = value >> 32;
+  return (high == 0 || high == 0xFFFFFFFFu) && (value & 0xFFFFFFF0u) == 0x80000000u;
+}
+
+HKEY ToHkey(RegKey key) {
+  if (IsPredefinedKey(key)) {
+    return reinterpret_cast<HKEY>(
+        static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(static_cast<ULONG>(key)))));
+  }
+  return reinterpret_cast<HKEY>(key);
+}
+
+bool IsStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// ---------------------------------------------------------------- files
+
+class Win32FileStream : public FileStream {
+ public:
+  explicit Win32FileStream(HANDLE handle) : handle(handle) {}
+  ~Win32FileStream() override { CloseHandle(handle); }
+  Win32FileStream(const Win32FileStream&) = delete;
+  Win32FileStream& operator=(const Win32FileStream&) = delete;
+
+  int64_t Read(void* buffer, int64_t count) override {
+    if (count < 0) return -1;
+    DWORD done = 0;
+    if (!ReadFile(handle, buffer, Chunk(count), &done, nullptr)) return -1;
+    return done;
+  }
+
+  // A full disk shows first as a short write that reports success; the count tells the caller.
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count < 0) return -1;
+    DWORD done = 0;
+    if (!WriteFile(handle, buffer, Chunk(count), &done, nullptr)) return -1;
+    return done;
+  }
+
+  int64_t Size() override {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size)) return -1;
+    return size.QuadPart;
+  }
+
+ private:
+  // One ReadFile/WriteFile call moves at most a DWORD's worth; the caller sees a shorter count.
+  static DWORD Chunk(int64_t count) {
+    return static_cast<DWORD>(
+        std::min<int64_t>(count, std::numeric_limits<DWORD>::max()));
+  }
+
+  HANDLE handle;
+};
+
+// ---------------------------------------------------------------- shell links
+
+// Holds one COM interface pointer and releases it.
+template <typename Interface>
+class ComRef {
+ public:
+  ComRef() = default;
+  ~ComRef() { Reset(); }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+
+  Interface* operator->() const { return pointer; }
+  explicit operator bool() const { return pointer != nullptr; }
+  void** Receive() {
+    Reset();
+    return reinterpret_cast<void**>(&pointer);
+  }
+  void Reset() {
+    if (pointer) pointer->Release();
+    pointer = nullptr;
+  }
+
+ private:
+  Interface* pointer = nullptr;
+};
+
+// The link object's own 8-bit functions (IShellLinkA) read their strings in the machine's ANSI
+// code page, which would garble Persian paths everywhere but on a machine set to 1256. So the
+// wide interface is used; the 8-bit one only where an object does not offer the wide one, with
+// the text converted to the ANSI code page (unrepresentable characters become '?').
+class Win32ShellLink : public ShellLink {
+ public:
+  ComRef<IShellLinkW> wide;
+  ComRef<IShellLinkA> ansi;
+  ComRef<IPersistFile> file;
+
+  int32_t SetPath(const std::string& target) override {
+    if (wide) return wide->SetPath(Cp1256ToWide(target).c_str());
+    return ansi->SetPath(ToAnsiCodePage(target).c_str());
+  }
+
+  int32_t SetWorkingDirectory(const std::string& folder) override {
+    if (wide) return wide->SetWorkingDirectory(Cp1256ToWide(folder).c_str());
+    return ansi->SetWorkingDirectory(ToAnsiCodePage(folder).c_str());
+  }
+
+  int32_t Save(const std::string& path) override {
+    return file->Save(Cp1256ToWide(path).c_str(), FALSE);
+  }
+
+ private:
+  static std::string ToAnsiCodePage(const std::string& text) {
+    const std::wstring wideText = Cp1256ToWide(text);
+    if (wideText.empty()) return {};
+    const int size = static_cast<int>(wideText.size());
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText.data(), size,
+                                           nullptr, 0, "?", nullptr);
+    std::string result(static_cast<size_t>(std::max(length, 0)), '\0');
+    if (length > 0) {
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText.data(), size, result.data(),
+                          length, "?", nullptr);
+    }
+    return result;
+  }
+};
+
+// ---------------------------------------------------------------- drives
+
+// "A:\" .. "Z:\" for 1..26; nullptr (the root of the current directory) for 0.
+bool DriveRoot(int drive, std::wstring& root, const wchar_t*& rootArg) {
+  if (drive < 0 || drive > 26) return false;
+  if (drive == 0) {
+    rootArg = nullptr;
+    return true;
+  }
+  root = {static_cast<wchar_t>(L'A' + drive - 1), L':', L'\\'};
+  rootArg = root.c_str();
+  return true;
+}
+
+// Free bytes for the caller and total bytes of a drive; false when the query fails.
+bool QueryDiskSpace(int drive, int64_t& freeBytes, int64_t& totalBytes) {
+  std::wstring root;
+  const wchar_t* rootArg = nullptr;
+  if (!DriveRoot(drive, root, rootArg)) return false;
+
+  // The extended query is looked up by name: the first releases of Windows 95 lack it, and the
+  // older one cannot report more than 2 GiB there.
+  using GetDiskFreeSpaceExFn = BOOL(WINAPI*)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                             PULARGE_INTEGER);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  const auto getDiskFreeSpaceEx = kernel == nullptr
+      ? nullptr
+      : ProcAs<GetDiskFreeSpaceExFn>(::GetProcAddress(kernel, "GetDiskFreeSpaceExW"));
+  if (getDiskFreeSpaceEx != nullptr) {
+    ULARGE_INTEGER available, total, totalFree;
+    if (!getDiskFreeSpaceEx(rootArg, &available, &total, &totalFree)) return false;
+    freeBytes = static_cast<int64_t>(available.QuadPart);
+    totalBytes = static_cast<int64_t>(total.QuadPart);
+    return true;
+  }
+  DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
+  if (!GetDiskFreeSpaceW(rootArg, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                         &totalClusters)) {
+    return false;
+  }
+  const int64_t clusterBytes = int64_t{sectorsPerCluster} * bytesPerSector;
+  freeBytes = clusterBytes * freeClusters;
+  totalBytes = clusterBytes * totalClusters;
+  return true;
+}
+
+// ---------------------------------------------------------------- enumeration
+
+// Moves on from `data` until an entry the mask lets through; 0 or the system's error code.
+int SkipExcluded(HANDLE handle, WIN32_FIND_DATAW& data, uint32_t excludeAttr) {
+  while ((data.dwFileAttributes & excludeAttr) != 0) {
+    if (!FindNextFileW(handle, &data)) return static_cast<int>(GetLastError());
+  }
+  return 0;
+}
+
+void FillRecord(const WIN32_FIND_DATAW& data, SearchRec& rec) {
+  rec.Name = WideToCp1256(data.cFileName);
+  rec.Size = static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+  rec.Attr = data.dwFileAttributes;
+}
+
+}  // namespace
+
+std::wstring FileSystemPath(const std::string& path) {
+  std::wstring wide = Cp1256ToWide(path);
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;  // already in the long form
+  std::wstring full = FullPath(wide);
+  if (full.size() < kLongPathThreshold) return wide;
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device: no prefix applies
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// ---------------------------------------------------------------- enumeration
+
+int Win32Platform::FindFirst(const std::string& pattern, uint32_t attr, SearchRec& rec) {
+  rec.excludeAttr = ~attr & kSpecialAttrs;
+  rec.handle = 0;
+  WIN32_FIND_DATAW data;
+  const HANDLE handle = FindFirstFileW(FileSystemPath(pattern).c_str(), &data);
+  if (handle == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+  const int result = SkipExcluded(handle, data, rec.excludeAttr);
+  if (result != 0) {
+    // Nothing to deliver: the caller does not get a search to close.
+    ::FindClose(handle);
+    return result;
+  }
+  rec.handle = reinterpret_cast<uintptr_t>(handle);
+  FillRecord(data, rec);
+  return 0;
+}
+
+int Win32Platform::FindNext(SearchRec& rec) {
+  if (rec.handle == 0) return static_cast<int>(ERROR_INVALID_HANDLE);
+  const HANDLE handle = reinterpret_cast<HANDLE>(rec.handle);
+  WIN32_FIND_DATAW data;
+  if (!FindNextFileW(handle, &data)) return static_cast<int>(GetLastError());
+  const int result = SkipExcluded(handle, data, rec.excludeAttr);
+  if (result == 0) FillRecord(data, rec);
+  return result;
+}
+
+void Win32Platform::FindClose(SearchRec& rec) {
+  if (rec.handle != 0) ::FindClose(reinterpret_cast<HANDLE>(rec.handle));
+  rec.handle = 0;
+}
+
+// ---------------------------------------------------------------- files and folders
+
+bool Win32Platform::FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32Platform::DirectoryExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32Platform::CreateDir(const std::string& path) {
+  return CreateDirectoryW(FileSystemPath(path).c_str(), nullptr) != FALSE;
+}
+
+bool Win32Platform::DeleteFile(const std::string& path) {
+  return DeleteFileW(FileSystemPath(path).c_str()) != FALSE;
+}
+
+bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileW(FileSystemPath(from).c_str(), FileSystemPath(to).c_str()) != FALSE;
+}
+
+// One rename that takes the place of an existing file; Windows refuses a folder or a read-only
+// file as the target (access denied). No copy between drives: the engine renames within one
+// folder.
+uint32_t Win32Platform::ReplaceFile(const std::string& from, const std::string& to) {
+  const std::wstring target = FileSystemPath(to);
+  // Wine 8 replaces a read-only file all the same; refuse it here as Windows does.
+  const DWORD targetAttributes = GetFileAttributesW(target.c_str());
+  if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
+      (targetAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+          FILE_ATTRIBUTE_READONLY) {
+    return ERROR_ACCESS_DENIED;
+  }
+  return MoveFileExW(FileSystemPath(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+             ? kErrorSuccess
+             : GetLastError();
+}
+
+OpenResult Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
+  DWORD access = GENERIC_READ;
+  DWORD share = 0;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case OpenMode::ReadExclusive:
+      break;
+    case OpenMode::ReadShared:
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      break;
+    case OpenMode::CreateExclusive:
+      access = GENERIC_READ | GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+    case OpenMode::CreateShareRead:
+      access = GENERIC_WRITE;
+      share = FILE_SHARE_READ;
+      disposition = CREATE_ALWAYS;
+      break;
+  }
+  OpenResult result;
+  const HANDLE handle = CreateFileW(FileSystemPath(path).c_str(), access, share, nullptr,
+                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    result.error = GetLastError();
+    return result;
+  }
+  result.stream = std::make_unique<Win32FileStream>(handle);
+  return result;
+}
+
+std::string Win32Platform::ExpandFileName(const std::string& path) {
+  return WideToCp1256(FullPath(Cp1256ToWide(path)));
+}
+
+// ---------------------------------------------------------------- drives
+
+int64_t Win32Platform::DiskFree(int drive) {
+  int64_t freeBytes, totalBytes;
+  return QueryDiskSpace(drive, freeBytes, totalBytes) ? freeBytes : -1;
+}
+
+int64_t Win32Platform::DiskSize(int drive) {
+  int64_t freeBytes, totalBytes;
+  return QueryDiskSpace(drive, freeBytes, totalBytes) ? totalBytes : -1;
+}
+
+// ---------------------------------------------------------------- process environment
+
+std::string Win32Platform::GetCurrentDir() {
+  DWORD size = GetCurrentDirectoryW(0, nullptr);
+  while (size > 0) {
+    std::wstring folder(size, L'\0');
+    const DWORD length = GetCurrentDirectoryW(size, folder.data());
+    if (length == 0) break;
+    if (length < size) {
+      folder.resize(length);
+      return WideToCp1256(folder);
+    }
+    size = length;
+  }
+  return {};
+}
+
+uint32_t Win32Platform::SetCurrentDir(const std::string& path) {
+  // No long-path form here: the current directory itself cannot be longer than MAX_PATH.
+  return SetCurrentDirectoryW(Cp1256ToWide(path).c_str()) ? kErrorSuccess : GetLastError();
+}
+
+std::string Win32Platform::GetWindowsDirectory() {
+  wchar_t buffer[MAX_PATH + 1];
+  const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return {};
+  return WideToCp1256(std::wstring_view(buffer, length));
+}
+
+uint32_t Win32Platform::GetVersion() { return ::GetVersion(); }
+
+std::string Win32Platform::SystemErrorMessage(uint32_t code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text;
+  if (length > 0 && buffer != nullptr) text = WideToCp1256(std::wstring_view(buffer, length));
+  if (buffer != nullptr) LocalFree(buffer);
+  return text;
+}
+
+// ---------------------------------------------------------------- registry
+
+uint32_t Win32Platform::RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) {
+  HKEY key = nullptr;
+  const LONG status = RegCreateKeyExW(ToHkey(parent), Cp1256ToWide(subKey).c_str(), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                                      nullptr);
+  result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
+  return static_cast<uint32_t>(status);
+}
+
+uint32_t Win32Platform::RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) {
+  HKEY key = nullptr;
+  const LONG status =
+      RegOpenKeyExW(ToHkey(parent), Cp1256ToWide(subKey).c_str(), 0, KEY_ALL_ACCESS, &key);
+  result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
+  return static_cast<uint32_t>(status);
+}
+
+uint32_t Win32Platform::RegQueryValue(RegKey key, const std::string& name, uint32_t& type,
+                                      std::string& data) {
+  type = 0;
+  data.clear();
+  if (key == 0) return ERROR_INVALID_HANDLE;  // a key that did not open
+  const std::wstring valueName = Cp1256ToWide(name);
+  std::string raw;
+  DWORD valueType = 0;
+  DWORD size = 0;
+  LONG status = RegQueryValueExW(ToHkey(key), valueName.c_str(), nullptr, &valueType, nullptr,
+                                 &size);
+  // Another writer may enlarge the value between the two calls; ask again with its new size.
+  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    raw.assign(size, '\0');
+    status = RegQueryValueExW(ToHkey(key), valueName.c_str(), nullptr, &valueType,
+                              reinterpret_cast<BYTE*>(raw.data()), &size);
+    if (status == ERROR_SUCCESS) {
+      raw.resize(size);
+      break;
+    }
+  }
+  if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+
+  type = valueType;
+  if (IsStringType(valueType)) {
+    // UTF-16 as stored, its NUL (or its lack) included; an odd trailing byte is no character.
+    std::wstring wide(raw.size() / sizeof(wchar_t), L'\0');
+    std::copy_n(raw.data(), wide.size() * sizeof(wchar_t), reinterpret_cast<char*>(wide.data()));
+    data = WideToCp1256(wide);
+  } else {
+    data = std::move(raw);
+  }
+  return ERROR_SUCCESS;
+}
+
+uint32_t Win32Platform::RegSetStringValue(RegKey key, const std::string& name,
+                                          const std::string& data) {
+  const std::wstring wide = Cp1256ToWide(data);
+  const DWORD bytes = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));  // with the NUL
+  return static_cast<uint32_t>(RegSetValueExW(ToHkey(key), Cp1256ToWide(name).c_str(), 0, REG_SZ,
+                                              reinterpret_cast<const BYTE*>(wide.c_str()), bytes));
+}
+
+void Win32Platform::RegCloseKey(RegKey key) {
+  if (key != 0 && !IsPredefinedKey(key)) ::RegCloseKey(ToHkey(key));
+}
+
+// ---------------------------------------------------------------- component objects and shell
+
+std::unique_ptr<ShellLink> Win32Platform::CreateShellLink() {
+  ComRef<IUnknown> object;
+  const HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr,
+                                           CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                           IID_IUnknown, object.Receive());
+  if (FAILED(created)) {
+    throw InstallError(
+        OleErrorMessage(created, SystemErrorMessage(static_cast<uint32_t>(created))));
+  }
+  auto link = std::make_unique<Win32ShellLink>();
+  if (FAILED(object->QueryInterface(IID_IShellLinkW, link->wide.Receive()))) {
+    link->wide.Reset();
+    if (FAILED(object->QueryInterface(IID_IShellLinkA, link->ansi.Receive()))) {
+      throw InstallError(kInterfaceNotSupported);
+    }
+  }
+  if (FAILED(object->QueryInterface(IID_IPersistFile, link->file.Receive()))) {
+    throw InstallError(kInterfaceNotSupported);
+  }
+  return link;
+}
+
+intptr_t Win32Platform::ShellExecute(uintptr_t ownerWindow, const std::string& verb,
+                                     const std::string& file, const std::string& parameters,
+                                     const std::string& directory, int showCommand) {
+  const std::wstring wideVerb = Cp1256ToWide(verb);
+  const std::wstring wideFile = Cp1256ToWide(file);
+  const std::wstring wideParameters = Cp1256ToWide(parameters);
+  const std::wstring wideDirectory = Cp1256ToWide(directory);
+  // Empty texts go as pointers to "", never as null: empty parameters and directory are what
+  // the callers mean ("no parameters", "the current directory").
+  const HINSTANCE result =
+      ShellExecuteW(reinterpret_cast<HWND>(ownerWindow), wideVerb.c_str(), wideFile.c_str(),
+                    wideParameters.c_str(), wideDirectory.c_str(), showCommand);
+  return reinterpret_cast<intptr_t>(result);
+}
+
+// ---------------------------------------------------------------- libraries
+
+LibraryHandle Win32Platform::LoadLibrary(const std::string& path) {
+  return reinterpret_cast<LibraryHandle>(LoadLibraryW(Cp1256ToWide(path).c_str()));
+}
+
+ProcAddress Win32Platform::GetProcAddress(LibraryHandle library, const std::string& name) {
+  // Export names are ASCII; GetProcAddress has only the 8-bit form.
+  return reinterpret_cast<ProcAddress>(
+      ::GetProcAddress(reinterpret_cast<HMODULE>(library), name.c_str()));
+}
+
+int32_t Win32Platform::CallEntryPoint(ProcAddress entry) {
+  // Self-registration entry points are stdcall on 32-bit Windows (WINAPI) and return an HRESULT.
+  using EntryPoint = HRESULT(WINAPI*)();
+  return reinterpret_cast<EntryPoint>(entry)();
+}
+
+void Win32Platform::FreeLibrary(LibraryHandle library) {
+  if (library != 0) ::FreeLibrary(reinterpret_cast<HMODULE>(library));
+}
+
+// ---------------------------------------------------------------- user interaction and process
+
+void Win32Platform::ShowMessageDialog(const std::string& text, DialogKind kind) {
+  const bool warning = kind == DialogKind::Warning;
+  UINT style = MB_OK | (warning ? MB_ICONWARNING : MB_ICONINFORMATION);
+  // Persian text reads right to left; the box is not mirrored, only its reading order changes.
+  if (ContainsArabicScript(text)) style |= MB_RTLREADING | MB_RIGHT;
+  MessageBoxW(GetActiveWindow(), Cp1256ToWide(text).c_str(),
+              warning ? L"Warning" : L"Information", style);
+}
+
+void Win32Platform::EndProcess() { ExitProcess(0); }
+
+}  // namespace installer

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "engine/InstallSteps.h"
+#include "engine/platform/ErrorCodes.h"
+#include "tests/engine/EngineTestSupport.h"
+
+namespace installer {
+namespace {
+
+using Strings = std::vector<std::string>;
+/// (value name, data) pairs as found under a Fonts key.
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+class FontsTest : public ::testing::Test, protected testing::MediumFixture {
+ protected:
+  void SetUp() override {
+    platform.SetEnumerationOrder(MemoryPlatform::EnumerationOrder::ByName);
+    platform.AddFolder("D:\\Fonts");
+    InitializeSession(session);
+  }
+  void AddFont(const std::string& name, const std::string& content = "font data") {
+    platform.AddFile("D:\\Fonts\\" + name, content);
+  }
+  /// The values under one Fonts key, data without the terminating NUL.
+  Values Key(const char* key) const {
+    Values values;
+    for (const std::string& name : platform.RegistryValueNames(kHKeyLocalMachine, key)) {
+      const auto value = platform.RegistryValue(kHKeyLocalMachine, key, name);
+      EXPECT_EQ(value->first, kRegSz);
+      EXPECT_EQ(value->second.back(), '\0');
+      values.emplace_back(name, value->second.substr(0, value->second.size() - 1));
+    }
+    return values;
+  }
+  void ExpectBothKeys(const Values& expected) {
+    EXPECT_EQ(Key(kFontsKey), expected);
+    EXPECT_EQ(Key(kFontsKeyNt), expected);
+  }
+};
+
+TEST_F(FontsTest, WithoutListNamesAreFileNamesAndDataFullPaths) {
+  AddFont("a.ttf");
+  AddFont("b.fon");
+  AddFont("empty.ttf", "");
+  InstallFonts(session);
+  EXPECT_EQ(session.SystemDir, "C:\\WINDOWS\\Fonts\\");
+  ExpectBothKeys({{"a.ttf", "C:\\WINDOWS\\Fonts\\a.ttf"}, {"b.fon", "C:\\WINDOWS\\Fonts\\b.fon"}});
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\Fonts\\a.ttf"), "font data");
+  EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\Fonts\\empty.ttf"));
+}
+
+TEST_F(FontsTest, ListPairsAreMatchedByPosition) {
+  const struct {
+    const char* name;
+    std::string list;
+    Values expected;
+  } cases[] = {
+      {"in enumeration order", "a.ttf\nAlpha (TrueType)\nb.ttf\nBeta (TrueType)\n",
+       {{"Alpha (TrueType)", "a.ttf"}, {"Beta (TrueType)", "b.ttf"}}},
+      // Listed in another order: the names land on the wrong files, by position only.
+      {"other order", "b.ttf\nBeta\na.ttf\nAlpha\n", {{"Beta", "b.ttf"}, {"Alpha", "a.ttf"}}},
+      // Empty list: every font writes "" into the default value; the last one stays.
+      {"empty list", "", {{"", ""}}},
+      {"fewer pairs than fonts", "a.ttf\nAlpha\n", {{"Alpha", "a.ttf"}, {"", ""}}},
+      // An odd last line leaves its pair without a name: the default value gets its data.
+      {"odd line count", "a.ttf\nAlpha\nb.ttf", {{"Alpha", "a.ttf"}, {"", "b.ttf"}}},
+  };
+  for (const auto& c : cases) {
+    testing::MediumFixture medium;
+    medium.platform.SetEnumerationOrder(MemoryPlatform::EnumerationOrder::ByName);
+    medium.platform.AddFile("D:\\Fonts\\a.ttf", "A");
+    medium.platform.AddFile("D:\\Fonts\\b.ttf", "B");
+    medium.platform.AddFile("D:\\Fonts\\FONT.TXT", c.list);
+    InitializeSession(medium.session);
+    InstallFonts(medium.session);
+    for (const char* key : {kFontsKey, kFontsKeyNt}) {
+      Values values;
+      for (const std::string& name : medium.platform.RegistryValueNames(kHKeyLocalMachine, key)) {
+        const auto v = medium.platform.RegistryValue(kHKeyLocalMachine, key, name);
+        values.emplace_back(name, v->second.substr(0, v->second.size() - 1));
+      }
+      EXPECT_EQ(values, c.expected) << c.name << " under " << key;
+    }
+    EXPECT_EQ(medium.platform.FileContent("C:\\WINDOWS\\Fonts\\b.ttf"), "B") << c.name;
+    EXPECT_FALSE(medium.platform.Exists("C:\\WINDOWS\\Fonts\\FONT.TXT")) << c.name;
+  }
+}
+
+TEST_F(FontsTest, ListInOtherLetterCaseIsReadAndAlsoInstalledAsAFont) {
+  AddFont("a.ttf");
+  AddFont("font.txt", "font.txt\nThe List\na.ttf\nAlpha\n");
+  InstallFonts(session);
+  // "a.ttf" comes first and takes pair 1, "font.txt" takes pair 2.
+  ExpectBothKeys({{"The List", "font.txt"}, {"Alpha", "a.ttf"}});
+  EXPECT_TRUE(platform.Exists("C:\\WINDOWS\\Fonts\\font.txt"));
+}
+
+// The font table holds 20 pairs: a longer list and more fonts never reach past it.
+TEST_F(FontsTest, MoreThanTwentyPairsAndFonts) {
+  std::string list;
+  for (int i = 0; i < 30; ++i) {
+    list += "f" + std::to_string(100 + i) + ".ttf\nFont " + std::to_string(100 + i) + "\n";
+    AddFont("f" + std::to_string(100 + i) + ".ttf");
+  }
+  platform.AddFile("D:\\Fonts\\FONT.TXT", list);
+  InstallFonts(session);
+  const Values values = Key(kFontsKey);
+  ASSERT_EQ(values.size(), 21u);  // 20 named, then the default value for the rest
+  EXPECT_EQ(values[19], (std::pair<std::string, std::string>{"Font 119", "f119.ttf"}));
+  EXPECT_EQ(values[20], (std::pair<std::string, std::string>{"", ""}));
+  EXPECT_EQ(session.FontTable.size(), 20u);
+  EXPECT_TRUE(platform.Exists("C:\\WINDOWS\\Fonts\\f129.ttf"));
+}
+
+TEST_F(FontsTest, PresentFontIsKeptButEnteredAgain) {
+  AddFont("a.ttf", "new");
+  platform.AddFile("C:\\WINDOWS\\Fonts\\a.ttf", "old");
+  platform.SetRegistryValue(kHKeyLocalMachine, kFontsKey, "a.ttf", kRegSz, std::string("x\0", 2));
+  InstallFonts(session);
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\Fonts\\a.ttf"), "old");
+  ExpectBothKeys({{"a.ttf", "C:\\WINDOWS\\Fonts\\a.ttf"}});
+}
+
+TEST_F(FontsTest, RefusedKeyStopsAtTheFirstFont) {
+  AddFont("a.ttf");
+  AddFont("b.ttf");
+  platform.RefuseKey(kHKeyLocalMachine, kFontsKeyNt);
+  try {
+    InstallFonts(session);
+    FAIL() << "no error raised";
+  } catch (const InstallError& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'a.ttf'");
+  }
+  EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\Fonts\\a.ttf"));
+  EXPECT_EQ(Key(kFontsKey), (Values{{"a.ttf", "C:\\WINDOWS\\Fonts\\a.ttf"}}));
+  EXPECT_EQ(platform.OpenKeys(), 0);
+  EXPECT_EQ(platform.OpenSearches(), 0);
+}
+
+TEST_F(FontsTest, UnreadableListStopsBeforeAnyFont) {
+  AddFont("a.ttf");
+  platform.AddFile("D:\\Fonts\\FONT.TXT", "a.ttf\nAlpha\n");
+  platform.FailPath(MemoryPlatform::Op::Open, "D:\\Fonts\\FONT.TXT", kErrorAccessDenied);
+  try {
+    InstallFonts(session);
+    FAIL() << "no error raised";
+  } catch (const InstallError& e) {
+    EXPECT_STREQ(e.what(), "File access denied");
+  }
+  EXPECT_FALSE(platform.KeyExists(kHKeyLocalMachine, kFontsKey));
+}
+
+TEST_F(FontsTest, NoFontsFolderDoesNothing) {
+  testing::MediumFixture medium;
+  InitializeSession(medium.session);
+  InstallFonts(medium.session);
+  EXPECT_EQ(medium.session.SystemDir, "C:\\WINDOWS\\Fonts\\");
+  EXPECT_FALSE(medium.platform.KeyExists(kHKeyLocalMachine, kFontsKey));
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "engine/InstallSteps.h"
+#include "engine/platform/ErrorCodes.h"
+#include "tests/engine/EngineTestSupport.h"
+
+namespace installer {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Op = MemoryPlatform::Op;
+
+class SystemFilesTest : public ::testing::Test, protected testing::MediumFixture {
+ protected:
+  void SetUp() override {
+    platform.SetEnumerationOrder(MemoryPlatform::EnumerationOrder::ByName);
+    platform.AddFolder("D:\\System");
+    InitializeSession(session);
+  }
+  void AddSystemFile(const std::string& name, const std::string& content,
+                     uint32_t attr = kAttrArchive) {
+    platform.AddFile("D:\\System\\" + name, content, attr);
+  }
+  void AddLibrary(const std::string& name, std::vector<std::string> exports) {
+    AddSystemFile(name, "MZ library " + name);
+    platform.AddLibrary("C:\\WINDOWS\\System32\\" + name, std::move(exports));
+  }
+  Strings Calls() const { return platform.libraryCalls; }
+};
+
+TEST_F(SystemFilesTest, SystemFolderByMajorVersion) {
+  const struct {
+    uint32_t version;
+    const char* folder;
+  } cases[] = {{0x0004, "C:\\WINDOWS\\System\\"},
+               {0x0A04, "C:\\WINDOWS\\System\\"},
+               {0x0005, "C:\\WINDOWS\\System32\\"},
+               {0x0106, "C:\\WINDOWS\\System32\\"},
+               {0x000A, "C:\\WINDOWS\\System32\\"}};
+  for (const auto& c : cases) {
+    platform.SetVersion(c.version);
+    InstallSystemFiles(session);
+    EXPECT_EQ(session.SystemDir, c.folder) << std::hex << c.version;
+  }
+}
+
+TEST_F(SystemFilesTest, CopiesNonEmptyFilesOfEveryKindThenRegistersTheListed) {
+  AddLibrary("a.dll", {"DllRegisterServer"});
+  AddLibrary("b.ocx", {"DllRegisterServer", "DllUnregisterServer"});
+  AddSystemFile("hidden.dll", "h", kAttrHidden | kAttrSystem);
+  AddSystemFile("empty.dll", "");
+  platform.AddFolder("D:\\System\\Sub");
+  AddSystemFile("Sub\\inner.dll", "i");
+  AddSystemFile("SYSTEM.TXT", "b.ocx\r\na.dll\r\nmissing.dll\r\n");
+  InstallSystemFiles(session);
+
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\System32\\a.dll"), "MZ library a.dll");
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\System32\\hidden.dll"), "h");
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\System32\\SYSTEM.TXT"),
+            "b.ocx\r\na.dll\r\nmissing.dll\r\n");
+  EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\System32\\empty.dll"));
+  EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\System32\\Sub"));
+  // In list order, each loaded, called and released.
+  EXPECT_EQ(Calls(), (Strings{"load C:\\WINDOWS\\System32\\b.ocx", "call DllRegisterServer",
+                              "free C:\\WINDOWS\\System32\\b.ocx",
+                              "load C:\\WINDOWS\\System32\\a.dll", "call DllRegisterServer",
+                              "free C:\\WINDOWS\\System32\\a.dll"}));
+}
+
+TEST_F(SystemFilesTest, FileThatCannotBeReplacedIsKeptAndStillRegistered) {
+  AddLibrary("inuse.dll", {"DllRegisterServer"});
+  AddLibrary("ro.dll", {"DllRegisterServer"});
+  AddSystemFile("SYSTEM.TXT", "inuse.dll\nro.dll");
+  platform.AddFile("C:\\WINDOWS\\System32\\inuse.dll", "old in use");
+  platform.FailPath(Op::Delete, "C:\\WINDOWS\\System32\\inuse.dll", kErrorSharingViolation);
+  platform.AddFile("C:\\WINDOWS\\System32\\ro.dll", "old read-only", kAttrReadOnly);
+  platform.FailPath(Op::Delete, "C:\\WINDOWS\\System32\\ro.dll", kErrorAccessDenied);
+  InstallSystemFiles(session);
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\System32\\inuse.dll"), "old in use");
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\System32\\ro.dll"), "old read-only");
+  EXPECT_EQ(Calls().size(), 6u);
+}
+
+TEST_F(SystemFilesTest, ReplacesAnExistingFileThatCanBeDeleted) {
+  AddSystemFile("a.dll", "new");
+  platform.AddFile("C:\\WINDOWS\\System32\\a.dll", "old");
+  InstallSystemFiles(session);
+  EXPECT_EQ(platform.FileContent("C:\\WINDOWS\\System32\\a.dll"), "new");
+}
+
+TEST_F(SystemFilesTest, ListedFileAlreadyInTheSystemFolderIsRegistered) {
+  platform.AddFile("C:\\WINDOWS\\System32\\present.dll", "MZ");
+  platform.AddLibrary("C:\\WINDOWS\\System32\\present.dll", {"DllRegisterServer"});
+  AddSystemFile("SYSTEM.TXT", "present.dll");
+  InstallSystemFiles(session);
+  EXPECT_EQ(Calls(), (Strings{"load C:\\WINDOWS\\System32\\present.dll", "call DllRegisterServer",
+                              "free C:\\WINDOWS\\System32\\present.dll"}));
+}
+
+TEST_F(SystemFilesTest, ListQuirksAndLibrariesWithoutTheEntryPoint) {
+  AddLibrary("plain.dll", {"SomethingElse"});
+  AddLibrary("last.dll", {"DllRegisterServer"});
+  platform.AddFile("C:\\WINDOWS\\System32\\notlib.dll", "MZ");
+  platform.AddLibrary("C:\\WINDOWS\\System32\\notlib.dll", {"DllRegisterServer"});
+  // An empty line names the folder itself; a lone CR is dropped; Ctrl-Z ends the list;
+  // the last line has no line end.
+  AddSystemFile("system.txt",
+                std::string("\r\nplain.dll\nnot\rlib.dll\nlast.dll\x1A" "after.dll\n"));
+  InstallSystemFiles(session);
+  EXPECT_EQ(Calls(), (Strings{"load C:\\WINDOWS\\System32\\plain.dll",
+                              "free C:\\WINDOWS\\System32\\plain.dll",
+                              "load C:\\WINDOWS\\System32\\notlib.dll", "call DllRegisterServer",
+                              "free C:\\WINDOWS\\System32\\notlib.dll",
+                              "load C:\\WINDOWS\\System32\\last.dll", "call DllRegisterServer",
+                              "free C:\\WINDOWS\\System32\\last.dll"}));
+}
+
+TEST_F(SystemFilesTest, NoSystemFolderDoesNothing) {
+  MediumFixture medium;
+  medium.platform.AddLibrary("C:\\WINDOWS\\System32\\x.dll", {"DllRegisterServer"});
+  InitializeSession(medium.session);
+  InstallSystemFiles(medium.session);
+  EXPECT_EQ(medium.session.SystemDir, "C:\\WINDOWS\\System32\\");
+  EXPECT_TRUE(medium.platform.libraryCalls.empty());
+  EXPECT_EQ(medium.platform.List("C:\\WINDOWS\\System32"), Strings{});
+}
+
+TEST_F(SystemFilesTest, CopyFailureStopsBeforeAnyRegistration) {
+  AddLibrary("a.dll", {"DllRegisterServer"});
+  AddLibrary("b.dll", {"DllRegisterServer"});
+  AddSystemFile("SYSTEM.TXT", "a.dll\nb.dll\n");
+  platform.FailPath(Op::Open, "D:\\System\\b.dll", kErrorReadFault);
+  EXPECT_THROW(InstallSystemFiles(session), InstallError);
+  EXPECT_TRUE(platform.libraryCalls.empty());
+  EXPECT_EQ(platform.OpenSearches(), 0);
+}
+
+TEST(RegisterComponentTest, Outcomes) {
+  MemoryPlatform platform;
+  platform.AddFile("C:\\lib.dll", "MZ");
+  platform.AddLibrary("C:\\lib.dll", {"DllRegisterServer", "DllUnregisterServer"});
+  platform.AddFile("C:\\half.dll", "MZ");
+  platform.AddLibrary("C:\\half.dll", {"DllRegisterServer"});
+  platform.AddFile("C:\\text.dll", "no library");
+  EXPECT_TRUE(RegisterComponent(platform, "C:\\lib.dll", true));
+  EXPECT_TRUE(RegisterComponent(platform, "C:\\lib.dll", false));
+  EXPECT_FALSE(RegisterComponent(platform, "C:\\half.dll", false));
+  EXPECT_FALSE(RegisterComponent(platform, "C:\\text.dll", true));
+  EXPECT_FALSE(RegisterComponent(platform, "C:\\missing.dll", true));
+  EXPECT_EQ(platform.libraryCalls,
+            (Strings{"load C:\\lib.dll", "call DllRegisterServer", "free C:\\lib.dll",
+                     "load C:\\lib.dll", "call DllUnregisterServer", "free C:\\lib.dll",
+                     "load C:\\half.dll", "free C:\\half.dll"}));
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,201 @@
+// The steps after the copy, through the real API: system files and self-registration, fonts,
+// shortcuts, the uninstall entry, and the start-up check for an installed product.
+#include <gtest/gtest.h>
+
+#include "engine/platform/win32/WindowsApi.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "engine/InstallSession.h"
+#include "engine/InstallSteps.h"
+#include "tests/win32/Win32TestSupport.h"
+
+namespace installer {
+namespace {
+
+using testing::Exists;
+using testing::ReadBytes;
+using testing::W;
+using testing::WriteBytes;
+
+/// A registry value read back through the wide API: type and data as stored.
+struct StoredValue {
+  DWORD type = 0;
+  std::wstring data;  // including the terminating NUL when stored with one
+  bool found = false;
+};
+
+StoredValue ReadValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+  StoredValue value;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return value;
+  DWORD size = 0;
+  if (RegQueryValueExW(opened, name.c_str(), nullptr, &value.type, nullptr, &size) ==
+      ERROR_SUCCESS) {
+    value.data.resize(size / sizeof(wchar_t));
+    RegQueryValueExW(opened, name.c_str(), nullptr, &value.type,
+                     reinterpret_cast<BYTE*>(value.data.data()), &size);
+    value.found = true;
+  }
+  RegCloseKey(opened);
+  return value;
+}
+
+std::wstring WithNul(const std::wstring& text) { return text + L'\0'; }
+
+class Win32StepsTest : public ::testing::Test {
+ protected:
+  testing::RecordingWin32Platform platform;
+  InstallSession session{platform};
+  std::string root;
+  std::string startDir;
+  std::string unique;  // distinguishes what this run puts into shared Windows folders
+
+  void SetUp() override {
+    root = testing::FreshTestFolder();
+    unique = "wintest" + std::to_string(GetCurrentProcessId());
+    startDir = platform.GetCurrentDir();
+    platform.SetCurrentDir(root);  // the medium's root
+    InitializeSession(session);
+  }
+  void TearDown() override {
+    platform.SetCurrentDir(startDir);
+    testing::RemoveTree(W(root));
+  }
+};
+
+TEST_F(Win32StepsTest, SystemFileIsCopiedAndItsRegistrationCalled) {
+  const std::string dll = unique + ".dll";
+  CreateDirectoryW(W(root + "\\System").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(W(testing::TestProgramFolder() + "\\register_marker.dll").c_str(),
+                        W(root + "\\System\\" + dll).c_str(), FALSE));
+  ASSERT_TRUE(WriteBytes(root + "\\System\\SYSTEM.TXT", dll + "\r\nabsent-" + dll + "\r\n"));
+  InstallSystemFiles(session);
+
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::string systemDir = WideToCp1256(windows) + "\\System32\\";
+  EXPECT_EQ(session.SystemDir, systemDir);  // Wine reports Windows 7 (major version 6)
+  EXPECT_EQ(ReadBytes(systemDir + dll), ReadBytes(root + "\\System\\" + dll));
+  EXPECT_TRUE(Exists(systemDir + dll + ".registered"));
+  DeleteFileW(W(systemDir + dll).c_str());
+  DeleteFileW(W(systemDir + dll + ".registered").c_str());
+  DeleteFileW(W(systemDir + "SYSTEM.TXT").c_str());
+}
+
+TEST_F(Win32StepsTest, FontsLandInTheFontsFolderAndBothKeys) {
+  const std::string font = unique + ".ttf";
+  CreateDirectoryW(W(root + "\\Fonts").c_str(), nullptr);
+  ASSERT_TRUE(WriteBytes(root + "\\Fonts\\" + font, "not really a font, but bytes"));
+  InstallFonts(session);
+
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::string fontPath = WideToCp1256(windows) + "\\Fonts\\" + font;
+  EXPECT_EQ(ReadBytes(fontPath), "not really a font, but bytes");
+  for (const char* key : {kFontsKey, kFontsKeyNt}) {
+    const StoredValue value = ReadValue(HKEY_LOCAL_MACHINE, W(key), W(font));
+    EXPECT_TRUE(value.found) << key;
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << key;
+    EXPECT_EQ(value.data, WithNul(W(fontPath))) << key;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(key).c_str(), 0, KEY_ALL_ACCESS, &opened) == 0) {
+      RegDeleteValueW(opened, W(font).c_str());
+      RegCloseKey(opened);
+    }
+  }
+  DeleteFileW(W(fontPath).c_str());
+}
+
+TEST_F(Win32StepsTest, ShortcutsAndUninstallEntryReadBack) {
+  session.InstallDir = root + "\\Telmorquistane";
+  CreateShortcutsAndUninstallEntry(session);
+
+  const std::wstring uninstallKey = W(std::string(kUninstallKeyPrefix) + "Telmorquistane");
+  const std::wstring dir = W(session.InstallDir);
+  const struct {
+    const wchar_t* name;
+    std::wstring data;
+  } expected[] = {
+      {L"UninstallString", dir + L"\\Uninstall.exe"},
+      {L"MainProgram", dir + L"\\Telmorquistane.exe"},
+      {L"DisplayName", L"Telmorquistane"},
+      {L"Publisher", L"Gradellovanthe Organization"},
+      {L"Author", L"Quenbrastow"},
+  };
+  for (const auto& e : expected) {
+    const StoredValue value = ReadValue(HKEY_LOCAL_MACHINE, uninstallKey, e.name);
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value.data, WithNul(e.data));  // data size = length + 1 characters
+  }
+
+  // Both links exist where the Shell Folders values point and load back.
+  const std::wstring folders =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  std::wstring desktop = ReadValue(HKEY_CURRENT_USER, folders, L"Desktop").data;
+  std::wstring startMenu = ReadValue(HKEY_CURRENT_USER, folders, L"Start Menu").data;
+  desktop.resize(wcslen(desktop.c_str()));
+  startMenu.resize(wcslen(startMenu.c_str()));
+  ASSERT_FALSE(desktop.empty());
+  ASSERT_FALSE(startMenu.empty());
+  const std::wstring links[] = {desktop + L"\\Telmorquistan.lnk",
+                                startMenu + L"\\programs\\Rivenholt\\Telmorquistan.lnk"};
+  for (const std::wstring& link : links) {
+    IShellLinkW* shellLink = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                               reinterpret_cast<void**>(&shellLink)),
+              S_OK);
+    IPersistFile* file = nullptr;
+    ASSERT_EQ(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
+    EXPECT_EQ(file->Load(link.c_str(), STGM_READ), S_OK) << WideToCp1256(link);
+    wchar_t target[MAX_PATH] = L"";
+    wchar_t workDir[MAX_PATH] = L"";
+    shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+    shellLink->GetWorkingDirectory(workDir, MAX_PATH);
+    EXPECT_EQ(std::wstring(target), dir + L"\\Telmorquistane.EXE");
+    EXPECT_EQ(std::wstring(workDir), dir);
+    file->Release();
+    shellLink->Release();
+    DeleteFileW(link.c_str());
+  }
+  RemoveDirectoryW((startMenu + L"\\programs\\Rivenholt").c_str());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+}
+
+TEST_F(Win32StepsTest, InstalledProductIsStartedAndNothingOnAFreshMachine) {
+  const std::wstring uninstallKey = W(std::string(kUninstallKeyPrefix) + "Telmorquistane");
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+  // Fresh machine: nothing is started, the check returns.
+  EXPECT_NO_THROW(DetectInstalledProduct(platform, 0));
+
+  const std::string program = root + "\\App\\Telmorquistane.exe";
+  CreateDirectoryW(W(root + "\\App").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(W(testing::TestProgramFolder() + "\\marker_program.exe").c_str(),
+                        W(program).c_str(), FALSE));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring data = W(program);
+  RegSetValueExW(key, L"MainProgram", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+
+  EXPECT_THROW(DetectInstalledProduct(platform, 0), ProcessEnded);
+  // The program runs on its own; wait for its marker.
+  std::string marker;
+  for (int i = 0; i < 100; ++i, Sleep(100)) {
+    marker = ReadBytes(program + ".started");
+    if (marker != "<missing>" && !marker.empty()) break;
+  }
+  ASSERT_NE(marker, "<missing>");
+  const std::wstring startedIn(reinterpret_cast<const wchar_t*>(marker.data()),
+                               marker.size() / sizeof(wchar_t));
+  EXPECT_EQ(startedIn, W(root + "\\App"));  // its own folder is the working directory
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+}
+
+}  // namespace
+}  // namespace installer

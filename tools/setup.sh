@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs everything the builds and tests need on a Debian 12 machine, as root.
+# Safe to run again: every step checks what is already there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config dpkg-dev
+  googletest libgtest-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine64 xvfb xdotool imagemagick attr x11-utils
+  libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
+)
+
+# giflib for the Windows target is built from Debian's source package, which needs
+# a deb-src entry for the same mirror and suites as the binary entries.
+add_source_entries() {
+  if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    return 1
+  fi
+  local added=1
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      > /etc/apt/sources.list.d/installer-deb-src.sources
+    added=0
+  fi
+  if [ -f /etc/apt/sources.list ] && grep -qE '^deb ' /etc/apt/sources.list; then
+    grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+      > /etc/apt/sources.list.d/installer-deb-src.list
+    added=0
+  fi
+  return $added
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+need_update=0
+add_source_entries && need_update=1
+[ ${#missing[@]} -gt 0 ] && need_update=1
+# apt-get source needs the source lists even when every package is present.
+[ -n "$(ls /var/lib/apt/lists/*_source_Sources* 2>/dev/null)" ] || need_update=1
+
+if [ $need_update = 1 ]; then
+  apt-get update -q
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# Debian's giflib source, built for the Windows target inside each build tree.
+giflib_src=/var/cache/installer-src
+if ! ls "$giflib_src"/giflib_*.dsc >/dev/null 2>&1; then
+  mkdir -p "$giflib_src"
+  (cd "$giflib_src" && apt-get source --download-only -q giflib)
+fi
+echo "setup: all build and test packages present"
