@@ -1,37 +1,90 @@
 #!/usr/bin/env bash
-# The main job: sets up the machine, builds the Windows program, assembles the sample medium
-# and installs it under Wine in a fresh prefix (build/run), then shows what was installed.
+# The main job: sets up the machine, builds setup.exe, assembles the sample medium and runs
+# the installer from the medium's root under Wine in a fresh prefix (build/run).
+#   With a display: the wizard is yours to use.
+#   Without one (or with INSTALLER_RUN_HEADLESS=1): an own Xvfb, the wizard driven with the
+#   keyboard through the default path, a screenshot of every page in build/run/screens, and a
+#   report of what was installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 
 bash tools/setup.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target engine_demo
+cmake --build --preset win64 --target setup
 
 run="$top/build/run"
 rm -rf "$run"
-mkdir -p "$run"
+mkdir -p "$run/screens"
 source tools/wine-env.sh "$run/wine"
-trap installer_wine_stop EXIT
-installer_wine_prefix_ready
 
-# The medium: the committed sample tree, a generated binary file, and the setup program at
-# its root, reached as drive D: like a disc.
+xvfb_pid=
+finish() {
+  installer_wine_stop
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap finish EXIT
+
+headless=${INSTALLER_RUN_HEADLESS:-}
+if [ -z "${DISPLAY:-}" ]; then headless=1; fi
+if [ -n "$headless" ]; then
+  for n in $(seq 93 130); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+fi
+
+# The medium: the committed sample tree, a few generated larger files so the copy can be
+# watched, the setup program at its root, reached as drive D: like a disc.
 medium="$run/medium"
 cp -r examples/medium "$medium"
-mkdir -p "$medium/CAB/Docs/Images"
-head -c 150000 /dev/urandom >"$medium/CAB/Docs/Images/pattern.bin"
-cp build/win64/tests/engine_demo.exe "$medium/SETUP.EXE"
+mkdir -p "$medium/CAB/Data"
+head -c 1000000 /dev/urandom >"$run/block"
+for i in $(seq 100 499); do cp "$run/block" "$medium/CAB/Data/part$i.bin"; done
+cp build/win64/ui/setup.exe "$medium/SETUP.EXE"
+installer_wine_prefix_ready
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/d:"
 
-echo "== installing from D:\\ (the sample medium)"
-(cd "$medium" && wine64 SETUP.EXE)
+if [ -z "$headless" ]; then
+  echo "== starting the installer from D:\\ (the sample medium)"
+  (cd "$medium" && wine64 SETUP.EXE)
+  exit 0
+fi
+
+shot() { import -window root "$run/screens/$1.png"; echo "screenshot: build/run/screens/$1.png"; }
+(cd "$medium" && wine64 SETUP.EXE) &
+setup_pid=$!
+sleep 6
+shot 1-welcome
+xdotool key Return
+sleep 3
+shot 2-install
+xdotool key Return
+sleep 0.4
+shot 3-copying
+for _ in $(seq 120); do
+  wine64 reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' \
+    >/dev/null 2>&1 && break
+  sleep 0.5
+done
+sleep 2
+shot 4-finish
+xdotool key Return
+wait "$setup_pid" && echo "setup.exe ended with exit code 0"
 
 target="$WINEPREFIX/drive_c/Telmorquistane"
 echo
-echo "== installed files"
+echo "== installed files (C:\\Telmorquistane)"
 (cd "$target" && find . -type f | sort)
 echo
 echo "== byte-for-byte comparison with the medium"
 diff -r "$medium/CAB" "$target" && echo "identical"
+echo
+echo "== uninstall entry"
+wine64 reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' | tr -d '\r'
+echo "== shortcuts"
+find "$WINEPREFIX/drive_c/users" "$HOME" -name '*.lnk' 2>/dev/null | sed "s|$run/||"

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config dpkg-dev
   googletest libgtest-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 xvfb xdotool imagemagick attr x11-utils
+  wine64 fonts-wine xvfb xdotool imagemagick attr x11-utils
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
 )
 

@@ -23,6 +23,9 @@ installer_wine_prefix_ready() {
       # Plain "wineboot" tries the 32-bit loader and fails on this machine.
       wine64 wineboot -i >/dev/null 2>&1 9>&-
       wineserver -w
+      # Windows has Tahoma with its Arabic letters; Wine's own Tahoma is only found once it
+      # is in the prefix's Fonts folder (Debian keeps it in fonts-wine).
+      cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
     # The server outlives this block: it must not inherit the lock, or the next caller waits forever.
     wineserver -p 2>/dev/null 9>&- || true

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/PageFlow.h"
+
+namespace installer {
+namespace {
+
+TEST(PageFlowTest, ChooserParentCutsTheProductFolderOff) {
+  const std::string product = "Telmorquistane";
+  const struct {
+    std::string path;
+    std::string parent;
+  } cases[] = {
+      {"C:\\Telmorquistane", "C:\\"},
+      {"D:\\Apps\\Telmorquistane", "D:\\Apps\\"},
+      {"E:\\Games\\OtherName", "E:\\G"},  // the last 14 characters go, whatever they are
+      {"E:\\Games\\Other", ""},          // exactly 14 characters: nothing is left
+      {"C:\\x", "C:\\x"},            // shorter than the name: the position wraps past the end
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChooserParent(c.path, product), c.parent) << c.path;
+}
+
+// regression: with 8-bit position and count, a path longer than 255 characters was cut at a
+// wrapped position.
+TEST(PageFlowTest, ChooserParentOfAVeryLongPath) {
+  const std::string deep = "C:\\" + std::string(300, 'd') + "\\";
+  EXPECT_EQ(ChooserParent(deep + "Telmorquistane", "Telmorquistane"), deep);
+  const std::string edge = "C:\\" + std::string(238, 'e') + "\\";  // 242 + 14 = 256 characters
+  EXPECT_EQ(ChooserParent(edge + "Telmorquistane", "Telmorquistane"), edge);
+}
+
+TEST(PageFlowTest, ChosenTargetPathHasOneBackslash) {
+  EXPECT_EQ(ChosenTargetPath("C:\\", "Telmorquistane"), "C:\\Telmorquistane");
+  EXPECT_EQ(ChosenTargetPath("D:\\Games", "Telmorquistane"), "D:\\Games\\Telmorquistane");
+  EXPECT_EQ(ChosenTargetPath("D:\\Games\\", "Telmorquistane"), "D:\\Games\\Telmorquistane");
+}
+
+TEST(PageFlowTest, FinishPictureByMajorVersionAndCentring) {
+  EXPECT_FALSE(UsesNewFinishPicture(4));
+  EXPECT_FALSE(UsesNewFinishPicture(5));
+  EXPECT_TRUE(UsesNewFinishPicture(6));
+  EXPECT_TRUE(UsesNewFinishPicture(10));
+  // 824- and 819-pixel pages on an even desktop: the pictures land on the same pixels.
+  EXPECT_EQ(CentredPosition(1280, 824) + 2, CentredPosition(1280, 819) - 0);
+  EXPECT_EQ(CentredPosition(1024, 704), 160);
+  EXPECT_EQ(CentredPosition(600, 704), -52);
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,288 @@
+// The wizard's pages driven in-process with real window messages: the flow between pages,
+// a whole installation through the install page, the exit confirmation in the middle of a
+// copy, and the error report of a run stopped by an error.
+#include <gtest/gtest.h>
+
+#include "engine/platform/win32/WindowsApi.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/InstallSteps.h"
+#include "ui/Application.h"
+#include "ui/Pages.h"
+#include "ui/TForm1.h"
+#include "ui/TForm3.h"
+#include "ui/TForm4.h"
+#include "ui/TForm5.h"
+#include "tests/win32/Win32TestSupport.h"
+
+namespace installer {
+namespace {
+
+using testing::W;
+
+/// The real platform with a recorded process end, and a hook on every file open so a test
+/// can act in the middle of a copy.
+class WizardPlatform : public testing::RecordingWin32Platform {
+ public:
+  int endProcessCalls = 0;
+  std::function<void(const std::string&)> onOpen;
+  [[noreturn]] void EndProcess() override {
+    ++endProcessCalls;
+    throw ProcessEnded{};
+  }
+  OpenResult OpenFile(const std::string& path, OpenMode mode) override {
+    if (onOpen && mode == OpenMode::ReadExclusive) onOpen(path);
+    return Win32Platform::OpenFile(path, mode);
+  }
+};
+
+/// Message boxes of this thread, read and answered with OK from a timer, so a test does not
+/// block on them. Each entry is "caption|text".
+std::vector<std::string> reports;
+
+BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM) {
+  wchar_t className[16];
+  GetClassNameW(window, className, 16);
+  if (lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  wchar_t caption[256];
+  wchar_t text[1024];
+  GetWindowTextW(window, caption, 256);
+  GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the message box's static text
+  reports.push_back(WideToCp1256(caption) + "|" + WideToCp1256(text));
+  PostMessageW(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+void CALLBACK AnswerMessageBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), AnswerMessageBox, 0);
+}
+
+class WizardTest : public ::testing::Test {
+ protected:
+  WizardPlatform platform;
+  std::string root;
+  std::string medium;
+  std::string startDir;
+  UINT_PTR timer = 0;
+
+  void SetUp() override {
+    reports.clear();
+    root = testing::FreshTestFolder();
+    medium = root + "\\medium";
+    CreateDirectoryW(W(medium).c_str(), nullptr);
+    CreateDirectoryW(W(medium + "\\CAB").c_str(), nullptr);
+    startDir = platform.GetCurrentDir();
+    platform.SetCurrentDir(medium);  // the installer starts at the medium's root
+    Application::Initialize(platform);
+    Application::SetTitle(kApplicationTitle);
+    CreateWizardPages();
+    timer = SetTimer(nullptr, 0, 30, AnswerMessageBoxes);
+    Pump();
+  }
+  void TearDown() override {
+    KillTimer(nullptr, timer);
+    DestroyWizardPages();
+    platform.SetCurrentDir(startDir);
+    testing::RemoveTree(W(root));
+  }
+
+  /// Handles what is queued, as the main loop would.
+  void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  void Key(SkinnedPage& page, wchar_t key) { SendMessageW(page.Handle(), WM_CHAR, key, 0); }
+  void PostKey(SkinnedPage& page, wchar_t key) { PostMessageW(page.Handle(), WM_CHAR, key, 0); }
+  /// A press and release at a client point of the page.
+  void Click(SkinnedPage& page, int x, int y, bool post = false) {
+    const LPARAM at = MAKELPARAM(x, y);
+    if (post) {
+      PostMessageW(page.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+      PostMessageW(page.Handle(), WM_LBUTTONUP, 0, at);
+    } else {
+      SendMessageW(page.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+      SendMessageW(page.Handle(), WM_LBUTTONUP, 0, at);
+    }
+  }
+  void AddSource(const std::string& relative, const std::string& content) {
+    ASSERT_TRUE(testing::WriteBytes(medium + "\\CAB\\" + relative, content));
+  }
+  std::string Target() const { return root + "\\Target\\Telmorquistane"; }
+};
+
+// Hotspot centres in client coordinates.
+constexpr POINT kWelcomeNext{515, 550};
+constexpr POINT kInstallNext{507, 550};
+constexpr POINT kInstallCancel{402, 551};
+constexpr POINT kInstallChange{369, 394};
+constexpr POINT kOkExit{262, 610};
+constexpr POINT kExitOk{510, 406};
+constexpr POINT kExitLabel1{405, 405};
+constexpr POINT kChooserOk{457, 597};
+
+TEST_F(WizardTest, StartsOnTheWelcomePageWithTheDefaultPath) {
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_FALSE(Form3->Visible());
+  EXPECT_EQ(Application::MainPage(), Form1);
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_EQ(Form3->PathText(), WideToCp1256(windows).substr(0, 1) + ":\\Telmorquistane");
+  EXPECT_EQ(Form3->Session().MediaRoot, medium);
+}
+
+TEST_F(WizardTest, WelcomeNextByClickAndByEnter) {
+  Click(*Form1, kWelcomeNext.x, kWelcomeNext.y);
+  EXPECT_TRUE(Form3->Visible());
+  EXPECT_FALSE(Form1->Visible());
+  Click(*Form3, kInstallCancel.x, kInstallCancel.y);
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_FALSE(Form3->Visible());
+  Key(*Form1, 13);
+  EXPECT_TRUE(Form3->Visible());
+}
+
+TEST_F(WizardTest, ClicksOutsideHotspotsAndReleasesElsewhereDoNothing) {
+  Click(*Form1, 300, 300);  // on the picture
+  Click(*Form1, 380, 545);  // where the invisible cancel hotspot lies
+  SendMessageW(Form1->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kWelcomeNext.x, kWelcomeNext.y));
+  SendMessageW(Form1->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));  // released off it
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_FALSE(Form3->Visible());
+}
+
+TEST_F(WizardTest, ExitConfirmationDeclinedByEscLabel1AndItsOwnCloseRequest) {
+  PostKey(*Form5, 27);
+  Key(*Form1, 27);  // opens the confirmation; the queued Esc closes it
+  EXPECT_FALSE(Form5->Visible());
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
+
+  Click(*Form5, kExitLabel1.x, kExitLabel1.y, true);
+  SendMessageW(Form1->Handle(), WM_CLOSE, 0, 0);  // Alt+F4 on the welcome page
+  EXPECT_FALSE(Form5->Visible());
+  EXPECT_TRUE(Form1->Visible());
+
+  PostMessageW(Form5->Handle(), WM_CLOSE, 0, 0);
+  SendMessageW(Application::Window(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the taskbar's close
+  EXPECT_FALSE(Form5->Visible());
+  EXPECT_EQ(platform.endProcessCalls, 0);
+  EXPECT_FALSE(Application::Terminated());
+}
+
+TEST_F(WizardTest, ExitConfirmationOkAndEnterEndTheProcess) {
+  Key(*Form1, 13);
+  Click(*Form5, kExitOk.x, kExitOk.y, true);
+  SendMessageW(Application::Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(platform.endProcessCalls, 1);
+  EXPECT_TRUE(Application::Terminated());
+}
+
+TEST_F(WizardTest, ChangeOpensTheChooserOnTheParentAndOkWritesTheTarget) {
+  Key(*Form1, 13);
+  CreateDirectoryW(W(root + "\\Games").c_str(), nullptr);
+  Form3->SetPathText(root + "\\Games\\Telmorquistane");
+  Click(*Form4, kChooserOk.x, kChooserOk.y, true);
+  Click(*Form3, kInstallChange.x, kInstallChange.y);
+  EXPECT_EQ(Form4->Directory(), root + "\\Games\\");
+  EXPECT_EQ(Form3->PathText(), root + "\\Games\\Telmorquistane");
+
+  // A parent that does not exist opens the chooser on C:\; Esc leaves the path alone.
+  Form3->SetPathText("X:\\Gone\\Telmorquistane");
+  PostKey(*Form4, 27);
+  Click(*Form3, kInstallChange.x, kInstallChange.y);
+  EXPECT_EQ(Form4->Directory(), "C:\\");
+  EXPECT_EQ(Form3->PathText(), "X:\\Gone\\Telmorquistane");
+}
+
+TEST_F(WizardTest, EnterEnterInstallsAndTheFinishPageEndsWithEnter) {
+  AddSource("readme.txt", "read me");
+  CreateDirectoryW(W(medium + "\\CAB\\Docs").c_str(), nullptr);
+  AddSource("Docs\\guide.txt", std::string(70000, 'g'));
+  Key(*Form1, 13);
+  Form3->SetPathText(Target());
+  Key(*Form3, 13);
+  ASSERT_TRUE(Form3->Finished()) << (reports.empty() ? "" : reports[0]);
+  EXPECT_EQ(testing::ReadBytes(Target() + "\\Docs\\guide.txt"), std::string(70000, 'g'));
+  EXPECT_FALSE(Form3->HotspotVisible(Form3->NextHotspot()));
+  EXPECT_FALSE(Form3->Gauge().Visible());
+  EXPECT_EQ(Form3->Gauge().PercentDone(), 100);
+  // Enter again does not restart anything; the finish page's Enter ends the process.
+  Key(*Form3, 13);
+  EXPECT_EQ(platform.endProcessCalls, 1);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                 W(std::string(kUninstallKeyPrefix) + "Telmorquistane").c_str());
+}
+
+TEST_F(WizardTest, InputDuringTheCopyIsIgnoredAndEscOkEndsBeforeTheNextFile) {
+  for (int i = 1; i <= 5; ++i) AddSource("file" + std::to_string(i) + ".txt", "content");
+  int opened = 0;
+  platform.onOpen = [&](const std::string&) {
+    if (++opened != 2) return;
+    // In the middle of the copy: Enter, change and a click where Next was do nothing;
+    // then Esc opens the confirmation and its Ok ends the process.
+    PostKey(*Form3, 13);
+    Click(*Form3, kInstallChange.x, kInstallChange.y, true);
+    Click(*Form3, kInstallNext.x, kInstallNext.y, true);
+    PostKey(*Form3, 27);
+    Click(*Form5, kExitOk.x, kExitOk.y, true);
+  };
+  Key(*Form1, 13);
+  Form3->SetPathText(Target());
+  Key(*Form3, 13);
+  EXPECT_EQ(platform.endProcessCalls, 1);
+  EXPECT_EQ(opened, 2);  // no file after the one being copied when Esc came
+  EXPECT_FALSE(Form4->Visible());
+  EXPECT_FALSE(Form3->Finished());
+  int copied = 0;
+  for (int i = 1; i <= 5; ++i) {
+    const std::string content =
+        testing::ReadBytes(Target() + "\\file" + std::to_string(i) + ".txt");
+    if (content != "<missing>") {
+      EXPECT_EQ(content, "content");
+      ++copied;
+    }
+  }
+  EXPECT_EQ(copied, 2);
+}
+
+TEST_F(WizardTest, ErrorStopsTheRunWithTheReportAndOnlyTheConfirmationLeadsOn) {
+  AddSource("a.txt", "a");
+  AddSource("b.txt", "b");
+  HANDLE holder = CreateFileW(W(medium + "\\CAB\\b.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  Key(*Form1, 13);
+  Form3->SetPathText(Target());
+  Key(*Form3, 13);
+  CloseHandle(holder);
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string expected = std::string(kApplicationTitle) + "|Cannot open file \"" + medium +
+                               "\\CAB\\b.txt\". ";
+  EXPECT_EQ(reports[0].rfind(expected, 0), 0u) << reports[0];
+  EXPECT_EQ(reports[0].back(), '.');  // the report appends the full stop
+  EXPECT_EQ(Form3->FileNameText(), "File: CAB\\b.txt");
+  EXPECT_TRUE(Form3->Gauge().Visible());
+  Key(*Form3, 13);  // nothing
+  EXPECT_FALSE(Form3->Finished());
+  EXPECT_EQ(platform.endProcessCalls, 0);
+  PostKey(*Form5, 13);
+  Key(*Form3, 27);
+  EXPECT_EQ(platform.endProcessCalls, 1);
+}
+
+TEST(PageFlowWin32Test, ErrorReportTextAppendsAFullStopByCharacterOrder) {
+  EXPECT_EQ(Application::ErrorReportText("Stream read error"), "Stream read error.");
+  EXPECT_EQ(Application::ErrorReportText("Done."), "Done.");
+  EXPECT_EQ(Application::ErrorReportText("Wow!"), "Wow!");
+  EXPECT_EQ(Application::ErrorReportText("(x)"), "(x)");
+  EXPECT_EQ(Application::ErrorReportText("\xE3"), "\xE3.");
+  EXPECT_EQ(Application::ErrorReportText(""), "");
+}
+
+}  // namespace
+}  // namespace installer

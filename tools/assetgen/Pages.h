@@ -1,0 +1,22 @@
+// The page pictures: what each page shows inside the frame, placed under the pages' hotspots.
+#pragma once
+
+#include "Canvas.h"
+#include "Outline.h"
+#include "Widgets.h"
+
+namespace assetgen {
+
+/// The welcome and exit pages are 824 pixels wide and draw the picture 2 pixels in, so a
+/// hotspot at client x lies over picture x - 2; the install page and the chooser draw at 0.
+constexpr int kWidePageOffset = 2;
+
+enum class FinishStyle { Windows6, Windows5 };
+
+void PaintWelcome(Canvas& canvas, const Fonts& fonts);
+void PaintInstall(Canvas& canvas, const Fonts& fonts);
+void PaintFinish(Canvas& canvas, const Fonts& fonts, FinishStyle style);
+void PaintExit(Canvas& canvas, const Fonts& fonts);
+void PaintChooser(Canvas& canvas, const Fonts& fonts);
+
+}  // namespace assetgen

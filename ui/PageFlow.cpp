@@ -1,0 +1,29 @@
+// Window-free decisions of the wizard's pages.
+#include "ui/PageFlow.h"
+
+#include "ui/text/StringHelpers.h"
+
+namespace installer {
+
+std::string ChooserParent(const std::string& path, const std::string& productFolder) {
+  const size_t length = path.size();
+  const size_t cut = productFolder.size();
+  if (length <= 255) {
+    const auto position = static_cast<uint8_t>(length - cut + 1);
+    return ReplaceAt(path, position, static_cast<uint8_t>(cut), "");
+  }
+  // Beyond 255 characters the 8-bit position would wrap and cut the wrong place.
+  return path.substr(0, length - cut);
+}
+
+std::string ChosenTargetPath(const std::string& folder, const std::string& productFolder) {
+  std::string parent = folder;
+  if (RightStr(parent, 1) != "\\") parent += "\\";
+  return parent + productFolder;
+}
+
+bool UsesNewFinishPicture(uint8_t majorVersion) { return majorVersion > 5; }
+
+int CentredPosition(int desktopSize, int pageSize) { return (desktopSize - pageSize) / 2; }
+
+}  // namespace installer

@@ -1,0 +1,362 @@
+// Page windows: creation with the colour key, painting, hotspots, tooltips and modality.
+#include "ui/SkinnedPage.h"
+
+#include <commctrl.h>
+
+#include <map>
+
+#include "engine/platform/win32/CodePage.h"
+#include "ui/Application.h"
+
+namespace installer {
+namespace {
+
+constexpr wchar_t kPageClass[] = L"InstallerPage";
+
+void RegisterPageClass() {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_DBLCLKS;
+  // Each page installs its own procedure right after creation.
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = kPageClass;
+  RegisterClassExW(&windowClass);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  registered = true;
+}
+
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
+  if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  }
+  return TRUE;
+}
+
+bool Contains(const RECT& rect, POINT point) {
+  return point.x >= rect.left && point.x < rect.right && point.y >= rect.top &&
+         point.y < rect.bottom;
+}
+
+}  // namespace
+
+HFONT PageFont(const wchar_t* face, int pixelHeight, BYTE charset) {
+  static std::map<std::wstring, HFONT> fonts;
+  const std::wstring key = std::wstring(face) + L"/" + std::to_wstring(pixelHeight) + L"/" +
+                           std::to_wstring(charset);
+  HFONT& font = fonts[key];
+  if (font == nullptr) {
+    // A negative height asks for the character height, as the page definitions give it.
+    font = CreateFontW(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, face);
+  }
+  return font;
+}
+
+SkinnedPage::SkinnedPage(int clientWidth, int clientHeight, const std::string& windowText)
+    : clientWidth_(clientWidth), clientHeight_(clientHeight) {
+  RegisterPageClass();
+  const bool layered = Application::LayeredWindowAttributes() != nullptr;
+  // Owned by the application window: no taskbar entry of its own.
+  window_ = CreateWindowExW(layered ? WS_EX_LAYERED : 0, kPageClass,
+                            Cp1256ToWide(windowText).c_str(), WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                            clientWidth, clientHeight, Application::Window(), nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinnedPage::WindowProc));
+  if (layered) Application::LayeredWindowAttributes()(window_, kKeyColour, 255, LWA_COLORKEY);
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, 500);
+  SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 2500);
+}
+
+SkinnedPage::~SkinnedPage() {
+  if (window_ != nullptr) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+}
+
+SkinnedPage* SkinnedPage::FromHandle(HWND window) {
+  wchar_t className[32];
+  if (GetClassNameW(window, className, 32) == 0 || lstrcmpW(className, kPageClass) != 0) {
+    return nullptr;
+  }
+  return reinterpret_cast<SkinnedPage*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+size_t SkinnedPage::AddPicture(const Picture* picture, RECT bounds, bool visible) {
+  pictures_.push_back({picture, bounds, visible});
+  items_.push_back({PageItem::Kind::Picture, pictures_.size() - 1});
+  return pictures_.size() - 1;
+}
+
+size_t SkinnedPage::AddHotspot(RECT bounds, std::function<void()> onClick,
+                               const std::string& hint, bool visible, bool enabled) {
+  hotspots_.push_back({bounds, visible, enabled, hint, std::move(onClick), nullptr});
+  items_.push_back({PageItem::Kind::Hotspot, hotspots_.size() - 1});
+  const size_t index = hotspots_.size() - 1;
+  if (!hint.empty()) {
+    const std::wstring text = Cp1256ToWide(hint);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS | TTF_RTLREADING;
+    tool.hwnd = window_;
+    tool.uId = index;
+    tool.rect = bounds;
+    tool.lpszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    UpdateTooltips();
+  }
+  return index;
+}
+
+size_t SkinnedPage::AddLabel(RECT bounds, HFONT font, const std::string& text, bool rightToLeft,
+                             bool visible) {
+  labels_.push_back({bounds, visible, rightToLeft, font, text});
+  items_.push_back({PageItem::Kind::Label, labels_.size() - 1});
+  return labels_.size() - 1;
+}
+
+void SkinnedPage::AddChild(HWND child) { items_.push_back({PageItem::Kind::Child, 0, child}); }
+
+void SkinnedPage::SetPictureBounds(size_t picture, RECT bounds) {
+  pictures_[picture].bounds = bounds;
+  Invalidate();
+}
+
+void SkinnedPage::SetHotspotVisible(size_t hotspot, bool visible) {
+  if (hotspots_[hotspot].visible == visible) return;
+  hotspots_[hotspot].visible = visible;
+  if (!visible && pressedHotspot_ == static_cast<int>(hotspot)) pressedHotspot_ = -1;
+  UpdateTooltips();
+}
+
+void SkinnedPage::SetLabelText(size_t label, const std::string& text) {
+  if (labels_[label].text == text) return;
+  labels_[label].text = text;
+  if (labels_[label].visible) Invalidate();
+}
+
+void SkinnedPage::SetLabelVisible(size_t label, bool visible) {
+  if (labels_[label].visible == visible) return;
+  labels_[label].visible = visible;
+  Invalidate();
+}
+
+void SkinnedPage::SetPictureVisible(size_t picture, bool visible) {
+  if (pictures_[picture].visible == visible) return;
+  pictures_[picture].visible = visible;
+  Invalidate();
+}
+
+void SkinnedPage::Invalidate() { InvalidateRect(window_, nullptr, FALSE); }
+
+// A hidden or disabled hotspot keeps its tool but with an empty rectangle, so its hint
+// never shows.
+void SkinnedPage::UpdateTooltips() {
+  for (size_t i = 0; i < hotspots_.size(); ++i) {
+    if (hotspots_[i].hint.empty()) continue;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = i;
+    tool.rect = hotspots_[i].visible && hotspots_[i].enabled ? hotspots_[i].bounds : RECT{};
+    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void SkinnedPage::Show() {
+  if (!placed_) {
+    // Centred on the virtual screen at the first showing; the place is kept afterwards.
+    const int left = (GetSystemMetrics(SM_CXVIRTUALSCREEN) - clientWidth_) / 2;
+    const int top = (GetSystemMetrics(SM_CYVIRTUALSCREEN) - clientHeight_) / 2;
+    SetWindowPos(window_, nullptr, left, top, clientWidth_, clientHeight_,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    placed_ = true;
+  }
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+  BringWindowToTop(window_);
+  SetFocus(window_);
+  Application::PageVisibilityChanged();
+}
+
+void SkinnedPage::Hide() {
+  ShowWindow(window_, SW_HIDE);
+  Application::PageVisibilityChanged();
+}
+
+bool SkinnedPage::Visible() const { return IsWindowVisible(window_) != FALSE; }
+
+void SkinnedPage::ShowModal() {
+  // Disable every other window of the program while this page is up.
+  std::vector<HWND> disabled;
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
+                    reinterpret_cast<LPARAM>(&disabled));
+  for (HWND window : disabled) {
+    if (window != window_) EnableWindow(window, FALSE);
+  }
+  modal_ = true;
+  EnableWindow(window_, TRUE);
+  Show();
+  MSG message;
+  while (modal_ && !Application::Terminated()) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  modal_ = false;
+  for (HWND window : disabled) {
+    if (window != window_ && IsWindow(window)) EnableWindow(window, TRUE);
+  }
+  Hide();
+}
+
+void SkinnedPage::Close() { modal_ = false; }
+
+int SkinnedPage::HotspotAt(POINT point) const {
+  for (auto item = items_.rbegin(); item != items_.rend(); ++item) {
+    switch (item->kind) {
+      case PageItem::Kind::Hotspot: {
+        const Hotspot& hotspot = hotspots_[item->index];
+        if (hotspot.visible && hotspot.enabled && Contains(hotspot.bounds, point)) {
+          return static_cast<int>(item->index);
+        }
+        break;
+      }
+      case PageItem::Kind::Picture: {
+        const PictureControl& picture = pictures_[item->index];
+        if (picture.visible && Contains(picture.bounds, point)) return -1;
+        break;
+      }
+      default:
+        break;  // labels and the gauge take no mouse input here
+    }
+  }
+  return -1;
+}
+
+void SkinnedPage::Paint() {
+  PAINTSTRUCT paint;
+  HDC screen = BeginPaint(window_, &paint);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = clientWidth_;
+  info.bmiHeader.biHeight = -clientHeight_;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, image);
+  auto* pixels = static_cast<uint32_t*>(bits);
+  std::fill(pixels, pixels + static_cast<size_t>(clientWidth_) * clientHeight_, 0x00C0C0C0u);
+  GdiFlush();
+  SetBkMode(memory, TRANSPARENT);
+  SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
+  // Bottom to top: pictures composed into the pixels, texts drawn over them.
+  for (const PageItem& item : items_) {
+    if (item.kind == PageItem::Kind::Picture) {
+      const PictureControl& picture = pictures_[item.index];
+      if (!picture.visible || picture.picture == nullptr) continue;
+      GdiFlush();
+      picture.picture->Compose(pixels, clientWidth_, clientHeight_, picture.bounds.left,
+                               picture.bounds.top, picture.bounds.right - picture.bounds.left,
+                               picture.bounds.bottom - picture.bounds.top);
+    } else if (item.kind == PageItem::Kind::Label) {
+      const TextLabel& label = labels_[item.index];
+      if (!label.visible || label.text.empty()) continue;
+      HGDIOBJ oldFont = SelectObject(memory, label.font);
+      RECT bounds = label.bounds;
+      const std::wstring text = Cp1256ToWide(label.text);
+      UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
+      // Persian reads right to left from the right edge; paths stay left to right.
+      format |= label.rightToLeft ? (DT_RIGHT | DT_RTLREADING) : DT_LEFT;
+      DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+      SelectObject(memory, oldFont);
+    }
+  }
+  BitBlt(screen, 0, 0, clientWidth_, clientHeight_, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  DeleteObject(image);
+  DeleteDC(memory);
+  EndPaint(window_, &paint);
+}
+
+LRESULT CALLBACK SkinnedPage::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam) {
+  auto* page = reinterpret_cast<SkinnedPage*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (page == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return page->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT SkinnedPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT) {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ScreenToClient(window_, &cursor);
+        SetCursor(LoadCursorW(nullptr, HotspotAt(cursor) >= 0 ? IDC_HAND : IDC_ARROW));
+        return TRUE;
+      }
+      break;
+    case WM_LBUTTONDOWN:
+      pressedHotspot_ = HotspotAt(point);
+      if (pressedHotspot_ >= 0) SetCapture(window_);
+      return 0;
+    case WM_LBUTTONUP: {
+      const int pressed = pressedHotspot_;
+      pressedHotspot_ = -1;
+      if (GetCapture() == window_) ReleaseCapture();
+      // A click is a release inside the hotspot that took the press.
+      if (pressed >= 0 && hotspots_[pressed].visible && hotspots_[pressed].enabled &&
+          Contains(hotspots_[pressed].bounds, point) && hotspots_[pressed].onClick) {
+        Application::Guard(hotspots_[pressed].onClick);
+      }
+      return 0;
+    }
+    case WM_LBUTTONDBLCLK: {
+      const int hit = HotspotAt(point);
+      // The second press of a double click reports no click of its own, only the double
+      // click where a hotspot binds one.
+      pressedHotspot_ = -1;
+      if (hit >= 0 && hotspots_[hit].onDoubleClick) {
+        Application::Guard(hotspots_[hit].onDoubleClick);
+      }
+      return 0;
+    }
+    case WM_CHAR:
+      Application::Guard([&] { FormKeyPress(static_cast<wchar_t>(wParam)); });
+      return 0;
+    case WM_CLOSE:
+      Application::Guard([&] { FormClose(); });
+      return 0;
+    case WM_NCHITTEST:
+      return HTCLIENT;  // no caption: the page cannot be dragged
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace installer

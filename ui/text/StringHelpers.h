@@ -1,0 +1,32 @@
+// Cutting and splicing of 8-bit (code page 1256) texts by 1-based position, and thousands
+// separators for number text. Every helper is total: any input gives a result, never an error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace installer {
+
+// Position and count arguments are 8-bit (0 to 255); a caller with a wider number passes its
+// low byte. Lengths taken from the text itself are full width, so texts of any length work.
+
+/// The first `count` characters, or the whole text when it is shorter.
+std::string LeftStr(const std::string& text, uint8_t count);
+
+/// The last `count` characters, or the whole text when it is shorter.
+std::string RightStr(const std::string& text, uint8_t count);
+
+/// `count` characters from 1-based `position`, fewer at the end of the text; empty when
+/// `position` is 0 or beyond the end.
+std::string MidStr(const std::string& text, uint8_t position, uint8_t count);
+
+/// The text with `count` characters at `position` replaced by `insert`; a position past the
+/// end appends. An empty text or position 0 gives an empty result.
+std::string ReplaceAt(const std::string& text, uint8_t position, uint8_t count,
+                      const std::string& insert);
+
+/// The digits with "," between groups of three, counted from the right: 1234567 -> 1,234,567.
+/// The separator does not follow the user's locale.
+std::string GroupThousands(const std::string& digits);
+
+}  // namespace installer
