@@ -26,6 +26,10 @@ installer_wine_prefix_ready() {
       # Windows has Tahoma with its Arabic letters; Wine's own Tahoma is only found once it
       # is in the prefix's Fonts folder (Debian keeps it in fonts-wine).
       cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+      # Xvfb has no window manager: Wine would wait 2 s at every hide of a managed window for
+      # a withdrawal that never comes.
+      wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&-
+      wineserver -w
     fi
     # The server outlives this block: it must not inherit the lock, or the next caller waits forever.
     wineserver -p 2>/dev/null 9>&- || true

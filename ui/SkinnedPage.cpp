@@ -197,6 +197,7 @@ void SkinnedPage::Hide() {
 bool SkinnedPage::Visible() const { return IsWindowVisible(window_) != FALSE; }
 
 void SkinnedPage::ShowModal() {
+  HWND previousActive = GetActiveWindow();
   // Disable every other window of the program while this page is up.
   std::vector<HWND> disabled;
   EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
@@ -218,10 +219,17 @@ void SkinnedPage::ShowModal() {
     DispatchMessageW(&message);
   }
   modal_ = false;
+  // The others are enabled before this page hides, so the system can hand the activation
+  // (and the keyboard) back to the page below instead of to no window at all.
   for (HWND window : disabled) {
     if (window != window_ && IsWindow(window)) EnableWindow(window, TRUE);
   }
   Hide();
+  if (previousActive != nullptr && previousActive != window_ && IsWindowVisible(previousActive)) {
+    SetForegroundWindow(previousActive);
+    SetActiveWindow(previousActive);
+    SetFocus(previousActive);
+  }
 }
 
 void SkinnedPage::Close() { modal_ = false; }

@@ -162,6 +162,10 @@ TEST_F(WizardTest, ExitConfirmationDeclinedByEscLabel1AndItsOwnCloseRequest) {
   EXPECT_FALSE(Form5->Visible());
   EXPECT_TRUE(Form1->Visible());
   EXPECT_TRUE(IsWindowEnabled(Form1->Handle()));
+  // regression: the confirmation hid before the pages below were enabled again, so the
+  // keyboard went to no window afterwards.
+  EXPECT_EQ(GetActiveWindow(), Form1->Handle());
+  EXPECT_EQ(GetFocus(), Form1->Handle());
 
   Click(*Form5, kExitLabel1.x, kExitLabel1.y, true);
   SendMessageW(Form1->Handle(), WM_CLOSE, 0, 0);  // Alt+F4 on the welcome page
