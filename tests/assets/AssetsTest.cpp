@@ -378,3 +378,33 @@ INSTANTIATE_TEST_SUITE_P(ListGlyphs, GlyphTest, ::testing::ValuesIn(kGlyphs),
                          [](const ::testing::TestParamInfo<GlyphFile>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+
+// The program icon: three 32-bit images whose directory entries point inside the file, each
+// a 40-byte header with the doubled height and a round, partly see-through emblem.
+TEST(ProgramIcon, ThreeRoundImagesOf32Bits) {
+  const std::string b = ReadFile(kAssets + "/setup.ico");
+  ASSERT_GE(b.size(), 6u + 3 * 16);
+  EXPECT_EQ(Le(b, 0, 2), 0u);
+  EXPECT_EQ(Le(b, 2, 2), 1u);
+  ASSERT_EQ(Le(b, 4, 2), 3u);
+  const uint32_t sizes[] = {16, 32, 48};
+  for (int i = 0; i < 3; ++i) {
+    const size_t entry = 6 + 16 * i;
+    const uint32_t size = sizes[i];
+    EXPECT_EQ(static_cast<uint8_t>(b[entry]), size);
+    EXPECT_EQ(Le(b, entry + 6, 2), 32u);
+    const uint32_t length = Le(b, entry + 8, 4);
+    const uint32_t offset = Le(b, entry + 12, 4);
+    ASSERT_LE(size_t(offset) + length, b.size());
+    EXPECT_EQ(length, 40 + size * size * 4 + ((size + 31) / 32) * 4 * size);
+    EXPECT_EQ(Le(b, offset, 4), 40u);
+    EXPECT_EQ(Le(b, offset + 4, 4), size);
+    EXPECT_EQ(Le(b, offset + 8, 4), size * 2);
+    // Corners are see-through, the centre opaque.
+    const size_t pixels = offset + 40;
+    EXPECT_EQ(static_cast<uint8_t>(b[pixels + 3]), 0) << size;
+    const size_t centre = pixels + ((size / 2) * size + size / 2) * 4;
+    EXPECT_EQ(static_cast<uint8_t>(b[centre + 3]), 255) << size;
+  }
+}

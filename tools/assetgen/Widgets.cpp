@@ -124,6 +124,9 @@ void DrawStarEmblem(Canvas& canvas, double cx, double cy, double r) {
   canvas.FillShape(Disc(cx, cy, r * 0.08), box, colour::kGold);
 }
 
+
+}  // namespace
+
 // The right emblem: a disc with tracks and a light sheen, for the setup disc.
 void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r) {
   const Box box{int(cx - r) - 1, int(cy - r) - 1, int(cx + r) + 2, int(cy + r) + 2};
@@ -143,8 +146,6 @@ void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r) {
   canvas.FillShape(Disc(cx, cy, r * 0.2), box, colour::kGold);
   canvas.FillShape(Disc(cx, cy, r * 0.11), box, colour::kBandBottom);
 }
-
-}  // namespace
 
 void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts) {
   const FrameGeometry& f = outline.frame;

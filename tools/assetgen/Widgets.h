@@ -59,6 +59,9 @@ constexpr Rgb kSuccess = RgbOf(0x2E8B57);
 /// outline). Everything inside the outline is painted; the rest is left for the mask to cut.
 void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts);
 
+/// The setup-disc emblem (tracks and sheen) centred at (cx, cy) within radius r.
+void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r);
+
 enum class ButtonKind { Primary, Secondary };
 
 /// A rounded button filling box, with its caption centred.

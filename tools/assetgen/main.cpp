@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Glyphs.h"
+#include "Icon.h"
 #include "Outline.h"
 #include "Pages.h"
 #include "Palette.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     WritePicture((out / "chooser.gif").string(), ChooserOutline(), fonts, PaintChooser);
 
     for (const Glyph& g : AllGlyphs()) WriteGlyphBmp(g, (out / (g.name + ".bmp")).string());
+    WriteIcon((out / "setup.ico").string());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "assetgen: %s\n", e.what());
     return 1;
