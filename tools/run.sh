@@ -11,7 +11,7 @@ top=$(pwd)
 
 bash tools/setup.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target setup
+cmake --build --preset win64 --target setup sample_main sample_uninstall register_marker
 
 run="$top/build/run"
 rm -rf "$run"
@@ -38,10 +38,19 @@ if [ -n "$headless" ]; then
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
 fi
 
-# The medium: the committed sample tree, a few generated larger files so the copy can be
-# watched, the setup program at its root, reached as drive D: like a disc.
+# The medium: the committed sample tree; the product's own programs staged under their .DAT
+# names; a self-registering library with its list; a Persian font with its list; generated
+# data files so the copy can be watched; the setup program at its root; reached as drive D:
+# like a disc.
 medium="$run/medium"
 cp -r examples/medium "$medium"
+cp build/win64/examples/programs/sample_main.exe "$medium/CAB/Telmorquistane.DAT"
+cp build/win64/examples/programs/sample_uninstall.exe "$medium/CAB/uninstall.DAT"
+mkdir -p "$medium/System" "$medium/Fonts"
+cp build/win64/tests/register_marker.dll "$medium/System/TelmSample.dll"
+printf 'TelmSample.dll\r\n' >"$medium/System/SYSTEM.TXT"
+cp /usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf "$medium/Fonts/"
+printf 'NotoNaskhArabic-Regular.ttf\r\nNoto Naskh Arabic (TrueType)\r\n' >"$medium/Fonts/FONT.TXT"
 mkdir -p "$medium/CAB/Data"
 head -c 1000000 /dev/urandom >"$run/block"
 for i in $(seq 100 499); do cp "$run/block" "$medium/CAB/Data/part$i.bin"; done
@@ -79,12 +88,32 @@ wait "$setup_pid" && echo "setup.exe ended with exit code 0"
 target="$WINEPREFIX/drive_c/Telmorquistane"
 echo
 echo "== installed files (C:\\Telmorquistane)"
-(cd "$target" && find . -type f | sort)
+(cd "$target" && find . -type f | grep -v '/Data/part' | sort; echo "./Data: $(ls Data | wc -l) generated files")
 echo
-echo "== byte-for-byte comparison with the medium"
-diff -r "$medium/CAB" "$target" && echo "identical"
+echo "== byte-for-byte comparison with the medium (staged programs under their new names)"
+diff -r -x '*.DAT' -x '*.EXE' -x INSTALL.CFG "$medium/CAB" "$target" && \
+  cmp "$medium/CAB/Telmorquistane.DAT" "$target/Telmorquistane.EXE" && \
+  cmp "$medium/CAB/uninstall.DAT" "$target/Uninstall.EXE" && echo "identical"
+echo "== INSTALL.CFG"
+od -c "$target/INSTALL.CFG" | head -8
 echo
 echo "== uninstall entry"
 wine64 reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' | tr -d '\r'
 echo "== shortcuts"
 find "$WINEPREFIX/drive_c/users" "$HOME" -name '*.lnk' 2>/dev/null | sed "s|$run/||"
+echo "== font and library"
+wine64 reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Noto Naskh Arabic (TrueType)' | tr -d '\r' | grep Noto
+ls "$WINEPREFIX/drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf" | sed "s|$run/||"
+ls "$WINEPREFIX/drive_c/windows/system32/TelmSample.dll.registered" >/dev/null && \
+  echo "TelmSample.dll copied to System32 and its DllRegisterServer called"
+
+echo
+echo "== a second start of the medium opens the installed program instead of the wizard"
+(cd "$medium" && wine64 SETUP.EXE) && echo "setup.exe ended at once"
+# The program names its marker after the path it was started by: "MainProgram" ends in .exe.
+marker="$target/Telmorquistane.exe.started"
+for _ in $(seq 50); do [ -s "$marker" ] && break; sleep 0.2; done
+[ -s "$marker" ] && echo "the installed Telmorquistane.exe was started"
+sleep 2
+shot 5-installed-program
+wineserver -k

@@ -1,0 +1,79 @@
+// The sample product's uninstaller, staged on the medium as uninstall.DAT and installed as
+// Uninstall.EXE. It removes what the installer left: the two shortcuts, the program group,
+// the uninstall entry and the installed folder, so the demonstration can run again. A running
+// program cannot delete its own file, so it first copies itself to the temporary folder and
+// continues from there with the folder to remove as its argument.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+const wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\Telmorquistane";
+const wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kLinkName[] = L"Telmorquistan.lnk";
+const wchar_t kGroup[] = L"Rivenholt";
+
+std::wstring ShellFolder(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = L"";
+  DWORD size = sizeof value;
+  RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, value, &size);
+  return value;
+}
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (argc < 2) {
+    // First stage, from the installed folder: continue from a copy in the temporary folder.
+    std::wstring folder = self;
+    folder = folder.substr(0, folder.find_last_of(L'\\'));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring copy = std::wstring(temp) + L"Telmorquistane-uninstall.exe";
+    if (!CopyFileW(self, copy.c_str(), FALSE)) return 1;
+    const std::wstring parameters = L"\"" + folder + L"\"";
+    ShellExecuteW(nullptr, L"open", copy.c_str(), parameters.c_str(), temp, SW_SHOW);
+    return 0;
+  }
+  const std::wstring folder = argv[1];
+  Sleep(500);  // let the first stage end, so its file can go
+  DeleteFileW((ShellFolder(L"Desktop") + L"\\" + kLinkName).c_str());
+  const std::wstring group = ShellFolder(L"Start Menu") + L"\\programs\\" + kGroup;
+  DeleteFileW((group + L"\\" + kLinkName).c_str());
+  RemoveDirectoryW(group.c_str());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
+  RemoveTree(folder);
+  // The copy in the temporary folder goes when the system next starts.
+  MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  LocalFree(argv);
+  return 0;
+}
