@@ -7,6 +7,7 @@
 
 #include "engine/platform/win32/CodePage.h"
 #include "ui/Application.h"
+#include "ui/controls/Glyphs.h"
 
 namespace installer {
 namespace {
@@ -151,6 +152,16 @@ void SkinnedPage::SetLabelVisible(size_t label, bool visible) {
   Invalidate();
 }
 
+void SkinnedPage::SetLabelColour(size_t label, COLORREF colour) {
+  labels_[label].colour = colour;
+  if (labels_[label].visible) Invalidate();
+}
+
+void SkinnedPage::RepaintNow() {
+  Invalidate();
+  UpdateWindow(window_);
+}
+
 void SkinnedPage::SetPictureVisible(size_t picture, bool visible) {
   if (pictures_[picture].visible == visible) return;
   pictures_[picture].visible = visible;
@@ -182,10 +193,11 @@ void SkinnedPage::Show() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
     placed_ = true;
   }
+  Application::Guard([this] { FormShow(); });
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);
   BringWindowToTop(window_);
-  SetFocus(window_);
+  SetFocus(FocusTarget());
   Application::PageVisibilityChanged();
 }
 
@@ -288,6 +300,7 @@ void SkinnedPage::Paint() {
       const TextLabel& label = labels_[item.index];
       if (!label.visible || label.text.empty()) continue;
       HGDIOBJ oldFont = SelectObject(memory, label.font);
+      SetTextColor(memory, label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
       RECT bounds = label.bounds;
       const std::wstring text = Cp1256ToWide(label.text);
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
@@ -359,6 +372,21 @@ LRESULT SkinnedPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Application::Guard([&] { FormClose(); });
       return 0;
+    // Owner-drawn child controls (the chooser's lists) report to their parent; the page
+    // hands the reports back to the control, which draws and acts on them itself.
+    case WM_DRAWITEM: {
+      const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (draw != nullptr && draw->CtlType != ODT_MENU && draw->hwndItem != nullptr) {
+        return SendMessageW(draw->hwndItem, kReflectedDrawItem, wParam, lParam);
+      }
+      break;
+    }
+    case WM_COMMAND:
+      if (lParam != 0) {
+        SendMessageW(reinterpret_cast<HWND>(lParam), kReflectedCommand, wParam, lParam);
+        return 0;
+      }
+      break;
     case WM_NCHITTEST:
       return HTCLIENT;  // no caption: the page cannot be dragged
     default:

@@ -42,6 +42,7 @@ struct TextLabel {
   bool rightToLeft = false;  ///< Persian reading order; paths and file names stay left to right
   HFONT font = nullptr;
   std::string text;  ///< code page 1256
+  COLORREF colour = CLR_INVALID;  ///< CLR_INVALID: the window-text colour
 };
 
 /// One item of a page's z-order, bottom to top.
@@ -73,11 +74,16 @@ class SkinnedPage {
   void SetHotspotVisible(size_t hotspot, bool visible);
   void SetLabelText(size_t label, const std::string& text);
   void SetLabelVisible(size_t label, bool visible);
+  void SetLabelColour(size_t label, COLORREF colour);
+  /// Paints the page now (the disk figures are shown at once, not at the next idle paint).
+  void RepaintNow();
   void SetPictureVisible(size_t picture, bool visible);
   const std::string& LabelText(size_t label) const { return labels_[label].text; }
   bool HotspotVisible(size_t hotspot) const { return hotspots_[hotspot].visible; }
 
   // Page events, under the names the pages bind.
+  /// Runs each time the page is about to be shown.
+  virtual void FormShow() {}
   virtual void FormKeyPress(wchar_t key) {}
   /// A close request (Alt+F4, or the taskbar entry's close command for the main page).
   virtual void FormClose() {}
@@ -98,6 +104,8 @@ class SkinnedPage {
   void AddChild(HWND child);
   void SetPictureBounds(size_t picture, RECT bounds);
   PictureControl& PictureAt(size_t picture) { return pictures_[picture]; }
+  /// The window that gets the keyboard focus when the page is shown.
+  virtual HWND FocusTarget() const { return window_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

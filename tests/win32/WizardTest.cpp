@@ -193,7 +193,7 @@ TEST_F(WizardTest, ChangeOpensTheChooserOnTheParentAndOkWritesTheTarget) {
   Form3->SetPathText(root + "\\Games\\Telmorquistane");
   Click(*Form4, kChooserOk.x, kChooserOk.y, true);
   Click(*Form3, kInstallChange.x, kInstallChange.y);
-  EXPECT_EQ(Form4->Directory(), root + "\\Games\\");
+  EXPECT_EQ(Form4->Directory(), root + "\\Games");
   EXPECT_EQ(Form3->PathText(), root + "\\Games\\Telmorquistane");
 
   // A parent that does not exist opens the chooser on C:\; Esc leaves the path alone.
