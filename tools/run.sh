@@ -18,43 +18,22 @@ rm -rf "$run"
 mkdir -p "$run/screens"
 source tools/wine-env.sh "$run/wine"
 
-xvfb_pid=
+source tools/xvfb.sh
 finish() {
   installer_wine_stop
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  installer_xvfb_stop
 }
 trap finish EXIT
 
 headless=${INSTALLER_RUN_HEADLESS:-}
 if [ -z "${DISPLAY:-}" ]; then headless=1; fi
-if [ -n "$headless" ]; then
-  for n in $(seq 93 130); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-fi
+if [ -n "$headless" ]; then installer_xvfb_start force; fi
 
-# The medium: the committed sample tree; the product's own programs staged under their .DAT
-# names; a self-registering library with its list; a Persian font with its list; generated
-# data files so the copy can be watched; the setup program at its root; reached as drive D:
-# like a disc.
+# The medium (tools/make-medium.sh): the committed sample tree, the product's programs staged
+# under their .DAT names, a self-registering library, a Persian font, 400 generated data files
+# so the copy can be watched, and the setup program at its root; reached as drive D: like a disc.
 medium="$run/medium"
-cp -r examples/medium "$medium"
-cp build/win64/examples/programs/sample_main.exe "$medium/CAB/Telmorquistane.DAT"
-cp build/win64/examples/programs/sample_uninstall.exe "$medium/CAB/uninstall.DAT"
-mkdir -p "$medium/System" "$medium/Fonts"
-cp build/win64/tests/register_marker.dll "$medium/System/TelmSample.dll"
-printf 'TelmSample.dll\r\n' >"$medium/System/SYSTEM.TXT"
-cp /usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf "$medium/Fonts/"
-printf 'NotoNaskhArabic-Regular.ttf\r\nNoto Naskh Arabic (TrueType)\r\n' >"$medium/Fonts/FONT.TXT"
-mkdir -p "$medium/CAB/Data"
-head -c 1000000 /dev/urandom >"$run/block"
-for i in $(seq 100 499); do cp "$run/block" "$medium/CAB/Data/part$i.bin"; done
-cp build/win64/ui/setup.exe "$medium/SETUP.EXE"
+bash tools/make-medium.sh "$medium" build/win64
 installer_wine_prefix_ready
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/d:"
 

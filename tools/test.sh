@@ -8,22 +8,10 @@ top=$(pwd)
 
 bash tools/setup.sh
 
-xvfb_pid=
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-# Windows programs may need a display; without one, run an own Xvfb and stop it by its PID.
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-fi
+source tools/xvfb.sh
+trap installer_xvfb_stop EXIT
+# Windows programs may need a display; without one, run an own Xvfb.
+installer_xvfb_start
 
 presets=(native native-asan win64 win32)
 for preset in "${presets[@]}"; do

@@ -146,7 +146,7 @@ TEST_F(GaugeWin32Test, VisibleGaugeRepaintsAtOnceAndOnlyWhenThePercentageChanges
   gauge->SetProgress(0);
 
   gauge->Show();
-  ASSERT_TRUE(gauge->Visible());
+  ASSERT_TRUE(gauge->Visible()) << "page visible: " << IsWindowVisible(parent);
   const uint64_t afterShow = gauge->repaintCount;
   EXPECT_GE(afterShow, 1u) << "Show paints before returning";
 
