@@ -16,32 +16,18 @@
 #include "ui/TForm3.h"
 #include "ui/TForm4.h"
 #include "ui/controls/ListLogic.h"
+#include "tests/win32/PageTestSupport.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace installer {
 namespace {
 
+using testing::AnswerMessageBoxes;
+using testing::Key;
+using testing::PostClick;
+using testing::Pump;
+using testing::reports;
 using testing::W;
-
-/// Message boxes of this thread ("caption|text"), answered with OK from a timer.
-std::vector<std::string> reports;
-
-BOOL CALLBACK AnswerChooserBox(HWND window, LPARAM) {
-  wchar_t className[16];
-  GetClassNameW(window, className, 16);
-  if (lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-  wchar_t caption[256];
-  wchar_t text[1024];
-  GetWindowTextW(window, caption, 256);
-  GetDlgItemTextW(window, 0xFFFF, text, 1024);
-  reports.push_back(WideToCp1256(caption) + "|" + WideToCp1256(text));
-  PostMessageW(window, WM_COMMAND, IDOK, 0);
-  return TRUE;
-}
-
-void CALLBACK AnswerChooserBoxes(HWND, UINT, UINT_PTR, DWORD) {
-  EnumThreadWindows(GetCurrentThreadId(), AnswerChooserBox, 0);
-}
 
 std::string CurrentDirectory() {
   wchar_t folder[MAX_PATH + 1];
@@ -66,7 +52,7 @@ class ChooserTest : public ::testing::Test {
     Application::Initialize(platform);
     Application::SetTitle(kApplicationTitle);
     CreateWizardPages();
-    timer = SetTimer(nullptr, 0, 30, AnswerChooserBoxes);
+    timer = SetTimer(nullptr, 0, 30, AnswerMessageBoxes);
     Form4->DriveBox().OnChange = [this] {
       changes += Form4->DriveBox().Drive();
       Form4->DriveComboBox1Change();
@@ -82,19 +68,6 @@ class ChooserTest : public ::testing::Test {
     testing::RemoveTree(W(root));
   }
 
-  void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  void Key(SkinnedPage& page, wchar_t key) { SendMessageW(page.Handle(), WM_CHAR, key, 0); }
-  void PostClick(SkinnedPage& page, POINT at) {
-    PostMessageW(page.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
-    PostMessageW(page.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-  }
   /// Queues a user's pick in the drive box, as the combo box reports it to its parent.
   void PostDrivePick(char letter) {
     const int index = FindDriveItem(Form4->DriveBox().Items(), letter);

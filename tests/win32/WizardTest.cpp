@@ -15,11 +15,18 @@
 #include "ui/TForm3.h"
 #include "ui/TForm4.h"
 #include "ui/TForm5.h"
+#include "tests/win32/PageTestSupport.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace installer {
 namespace {
 
+using testing::AnswerMessageBoxes;
+using testing::Key;
+using testing::PostClick;
+using testing::PostKey;
+using testing::Pump;
+using testing::reports;
 using testing::W;
 
 /// The real platform with a recorded process end, and a hook on every file open so a test
@@ -37,27 +44,6 @@ class WizardPlatform : public testing::RecordingWin32Platform {
     return Win32Platform::OpenFile(path, mode);
   }
 };
-
-/// Message boxes of this thread, read and answered with OK from a timer, so a test does not
-/// block on them. Each entry is "caption|text".
-std::vector<std::string> reports;
-
-BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM) {
-  wchar_t className[16];
-  GetClassNameW(window, className, 16);
-  if (lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-  wchar_t caption[256];
-  wchar_t text[1024];
-  GetWindowTextW(window, caption, 256);
-  GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the message box's static text
-  reports.push_back(WideToCp1256(caption) + "|" + WideToCp1256(text));
-  PostMessageW(window, WM_COMMAND, IDOK, 0);
-  return TRUE;
-}
-
-void CALLBACK AnswerMessageBoxes(HWND, UINT, UINT_PTR, DWORD) {
-  EnumThreadWindows(GetCurrentThreadId(), AnswerMessageBox, 0);
-}
 
 class WizardTest : public ::testing::Test {
  protected:
@@ -88,27 +74,11 @@ class WizardTest : public ::testing::Test {
     testing::RemoveTree(W(root));
   }
 
-  /// Handles what is queued, as the main loop would.
-  void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  void Key(SkinnedPage& page, wchar_t key) { SendMessageW(page.Handle(), WM_CHAR, key, 0); }
-  void PostKey(SkinnedPage& page, wchar_t key) { PostMessageW(page.Handle(), WM_CHAR, key, 0); }
-  /// A press and release at a client point of the page.
+  /// A press and release at a client point of the page, handled now or queued.
   void Click(SkinnedPage& page, int x, int y, bool post = false) {
-    const LPARAM at = MAKELPARAM(x, y);
-    if (post) {
-      PostMessageW(page.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-      PostMessageW(page.Handle(), WM_LBUTTONUP, 0, at);
-    } else {
-      SendMessageW(page.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-      SendMessageW(page.Handle(), WM_LBUTTONUP, 0, at);
-    }
+    if (post) return PostClick(page, {x, y});
+    SendMessageW(page.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(page.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   }
   void AddSource(const std::string& relative, const std::string& content) {
     ASSERT_TRUE(testing::WriteBytes(medium + "\\CAB\\" + relative, content));
