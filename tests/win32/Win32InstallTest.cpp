@@ -4,6 +4,7 @@
 #include "engine/platform/win32/WindowsApi.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,140 @@ TEST_F(Win32InstallTest, UnopenableSourceNamesItsFullPath) {
   }
   CloseHandle(holder);
   EXPECT_EQ(ReadFile(target + "\\a.txt"), "<missing>");
+}
+
+// ---------------------------------------------------------------- bad media
+
+TEST_F(Win32InstallTest, MissingProductFolderStopsBeforeAnythingIsWritten) {
+  RemoveDirectoryW(W(medium + "\\CAB").c_str());
+  try {
+    Install();
+    FAIL() << "no error raised";
+  } catch (const InstallError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + medium + "\\CAB\". ", 0), 0u)
+        << e.what();
+  }
+  EXPECT_FALSE(testing::Exists(target));
+  EXPECT_TRUE(observer.captions.empty());
+}
+
+TEST_F(Win32InstallTest, EmptyProductFolderInstallsAnEmptyFolder) {
+  Install();
+  EXPECT_TRUE(platform.DirectoryExists(target));
+  EXPECT_TRUE(observer.captions.empty());
+  EXPECT_TRUE(platform.dialogs.empty());
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(W(target + "\\*").c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  int entries = 0;
+  do ++entries; while (FindNextFileW(find, &data));
+  FindClose(find);
+  EXPECT_EQ(entries, 2);  // "." and ".." only
+}
+
+// A file that goes away or cannot be read after the scan stops the run with the open error
+// naming it; what was copied before it is complete, and nothing is left under its name.
+TEST_F(Win32InstallTest, SourceThatVanishesOrIsHeldAfterTheScanStopsTheRun) {
+  const struct {
+    const char* what;
+    bool remove;  // removed after the scan; otherwise held open by another process
+  } cases[] = {{"vanished", true}, {"held open elsewhere", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveTree(W(target));
+    AddFile("a.bin", Bytes(200'000, 1));
+    AddFile("b.bin", Bytes(300'000, 2));
+    InstallSession run(platform);
+    InitializeSession(run);
+    ScanMedia(run);
+    ASSERT_EQ(run.FileCount(), 2);
+    const std::string victim = run.FileList[1];  // the second file in the medium's order
+    const std::string first = run.FileList[0];
+    std::unique_ptr<testing::HeldOpenFile> holder;
+    if (c.remove) {
+      ASSERT_TRUE(DeleteFileW(W(medium + "\\CAB\\" + victim).c_str()));
+    } else {
+      holder = std::make_unique<testing::HeldOpenFile>(medium + "\\CAB\\" + victim);
+      ASSERT_TRUE(holder->held());
+    }
+    run.InstallDir = target;
+    PrepareTargetFolders(run);
+    try {
+      CopyProductFiles(run, observer);
+      FAIL() << "no error raised";
+    } catch (const InstallError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(
+                    "Cannot open file \"" + medium + "\\CAB\\" + victim + "\". ", 0),
+                0u)
+          << e.what();
+    }
+    holder.reset();
+    EXPECT_EQ(ReadFile(target + "\\" + first), ReadFile(medium + "\\CAB\\" + first));
+    EXPECT_FALSE(testing::Exists(target + "\\" + victim));
+    EXPECT_FALSE(testing::Exists(PartialCopyName(target + "\\" + victim)));
+  }
+}
+
+// Names reach the engine in code page 1256. A file or folder name the code page cannot hold
+// (here the Persian yeh, U+06CC) arrives with '?' in its place, a character no file name may
+// contain: the run stops with an error naming it, instead of skipping it or writing a file
+// under another name.
+TEST_F(Win32InstallTest, NameOutsideTheCodePageIsAClearErrorNotAWrongFile) {
+  const struct {
+    const char* what;
+    std::wstring create;  // below CAB: a file, or a folder with a file in it
+    bool folder;
+    std::string reported;  // the path the error names, below CAB
+  } cases[] = {
+      {"file", L"\u06A9\u06CC.txt", false, "\x98?.txt"},  // keheh is in the code page, yeh not
+      {"folder", L"\u06CC", true, "?"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveTree(W(medium + "\\CAB"));
+    RemoveTree(W(target));
+    ASSERT_TRUE(CreateDirectoryW(W(medium + "\\CAB").c_str(), nullptr));
+    AddFile("plain.txt", "plain");
+    const std::wstring cab = W(medium + "\\CAB\\");
+    if (c.folder) {
+      ASSERT_TRUE(CreateDirectoryW((cab + c.create).c_str(), nullptr));
+      HANDLE h = CreateFileW((cab + c.create + L"\\inside.txt").c_str(), GENERIC_WRITE, 0,
+                             nullptr, CREATE_ALWAYS, 0, nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      DWORD written = 0;
+      ::WriteFile(h, "inside", 6, &written, nullptr);
+      CloseHandle(h);
+    } else {
+      HANDLE h = CreateFileW((cab + c.create).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             0, nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      DWORD written = 0;
+      ::WriteFile(h, "yeh", 3, &written, nullptr);
+      CloseHandle(h);
+    }
+    InstallSession run(platform);
+    InitializeSession(run);
+    try {
+      RunInstall(run, target, observer);
+      FAIL() << "no error raised";
+    } catch (const InstallError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(
+                    "Cannot open file \"" + medium + "\\CAB\\" + c.reported + "\". ", 0),
+                0u)
+          << e.what();
+    }
+    // Nothing but the representable file may have been written.
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(W(target + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        EXPECT_EQ(WideToCp1256(name), "plain.txt");
+      } while (FindNextFileW(find, &data));
+      FindClose(find);
+    }
+  }
 }
 
 // Drive T: is a 2 MiB tmpfs that the test fixture maps into the prefix when it can mount.

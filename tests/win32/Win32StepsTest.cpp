@@ -4,10 +4,12 @@
 
 #include "engine/platform/win32/WindowsApi.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/Errors.h"
+#include "engine/FileCopy.h"
 #include "engine/InstallSession.h"
 #include "engine/InstallSteps.h"
 #include "tests/win32/Win32TestSupport.h"
@@ -107,6 +109,112 @@ TEST_F(Win32StepsTest, FontsLandInTheFontsFolderAndBothKeys) {
     }
   }
   DeleteFileW(W(fontPath).c_str());
+}
+
+// A file already in a Windows folder that cannot be replaced (in use by another process, or
+// read-only) is kept as it is, without an error; a folder in the file's place is a copy error.
+enum class Obstacle { HeldOpen, ReadOnly, Folder };
+
+struct ObstacleCase {
+  const char* what;
+  Obstacle obstacle;
+};
+const ObstacleCase kObstacles[] = {
+    {"held open by another process", Obstacle::HeldOpen},
+    {"read-only", Obstacle::ReadOnly},
+    {"a folder", Obstacle::Folder},
+};
+
+/// Puts the obstacle at `path`; for files, `oldContent` is what must survive.
+std::unique_ptr<testing::HeldOpenFile> PlaceObstacle(Obstacle obstacle, const std::string& path,
+                                                     const std::string& oldContent) {
+  if (obstacle == Obstacle::Folder) {
+    EXPECT_TRUE(CreateDirectoryW(W(path).c_str(), nullptr));
+    return nullptr;
+  }
+  EXPECT_TRUE(testing::WriteBytes(path, oldContent));
+  if (obstacle == Obstacle::ReadOnly) {
+    SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    return nullptr;
+  }
+  auto holder = std::make_unique<testing::HeldOpenFile>(path);
+  EXPECT_TRUE(holder->held());
+  return holder;
+}
+
+void RemoveObstacle(const std::string& path) {
+  SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!DeleteFileW(W(path).c_str())) RemoveDirectoryW(W(path).c_str());
+}
+
+std::string WindowsFolder(const char* sub) {
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  return WideToCp1256(windows) + "\\" + sub + "\\";
+}
+
+TEST_F(Win32StepsTest, SystemFileThatCannotBeReplacedIsKept) {
+  const std::string name = unique + "-kept.dll";
+  const std::string destination = WindowsFolder("System32") + name;
+  CreateDirectoryW(W(root + "\\System").c_str(), nullptr);
+  ASSERT_TRUE(WriteBytes(root + "\\System\\" + name, "the medium's newer version"));
+  for (const ObstacleCase& c : kObstacles) {
+    SCOPED_TRACE(c.what);
+    auto holder = PlaceObstacle(c.obstacle, destination, "the version in use");
+    if (c.obstacle == Obstacle::Folder) {
+      try {
+        InstallSystemFiles(session);
+        ADD_FAILURE() << "no error raised";
+      } catch (const InstallError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + destination + "\". ", 0),
+                  0u)
+            << e.what();
+      }
+      EXPECT_FALSE(Exists(PartialCopyName(destination)));
+    } else {
+      EXPECT_NO_THROW(InstallSystemFiles(session));
+      holder.reset();
+      EXPECT_EQ(ReadBytes(destination), "the version in use");
+    }
+    holder.reset();
+    RemoveObstacle(destination);
+  }
+}
+
+TEST_F(Win32StepsTest, FontThatIsAlreadyThereIsKeptAndEnteredAgain) {
+  const std::string name = unique + "-kept.ttf";
+  const std::string destination = WindowsFolder("Fonts") + name;
+  CreateDirectoryW(W(root + "\\Fonts").c_str(), nullptr);
+  ASSERT_TRUE(WriteBytes(root + "\\Fonts\\" + name, "the medium's font"));
+  for (const ObstacleCase& c : kObstacles) {
+    SCOPED_TRACE(c.what);
+    for (const char* key : {kFontsKey, kFontsKeyNt}) {
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
+    }
+    auto holder = PlaceObstacle(c.obstacle, destination, "the font in use");
+    if (c.obstacle == Obstacle::Folder) {
+      try {
+        InstallFonts(session);
+        ADD_FAILURE() << "no error raised";
+      } catch (const InstallError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + destination + "\". ", 0),
+                  0u)
+            << e.what();
+      }
+    } else {
+      EXPECT_NO_THROW(InstallFonts(session));
+      holder.reset();
+      EXPECT_EQ(ReadBytes(destination), "the font in use");
+    }
+    // The values are written before the copy is tried, in every case.
+    for (const char* key : {kFontsKey, kFontsKeyNt}) {
+      EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, W(key), W(name)).data, WithNul(W(destination)))
+          << key;
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
+    }
+    holder.reset();
+    RemoveObstacle(destination);
+  }
 }
 
 TEST_F(Win32StepsTest, ShortcutsAndUninstallEntryReadBack) {

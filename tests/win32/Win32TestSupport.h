@@ -103,4 +103,44 @@ inline std::string TestProgramFolder() {
   return folder.substr(0, folder.find_last_of('\\'));
 }
 
+/// Another process holding a file open without sharing for as long as this object lives (the
+/// test program itself, started with --hold-open).
+class HeldOpenFile {
+ public:
+  explicit HeldOpenFile(const std::string& path) : marker_(path + ".held") {
+    wchar_t program[MAX_PATH];
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(program) + L"\" --hold-open \"" + W(path) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+      return;
+    }
+    CloseHandle(process_.hThread);
+    for (int i = 0; i < 500 && !Exists(marker_); ++i) {
+      if (WaitForSingleObject(process_.hProcess, 10) != WAIT_TIMEOUT) break;
+    }
+    held_ = Exists(marker_);
+  }
+  ~HeldOpenFile() {
+    if (process_.hProcess != nullptr) {
+      TerminateProcess(process_.hProcess, 0);
+      WaitForSingleObject(process_.hProcess, 5000);
+      CloseHandle(process_.hProcess);
+    }
+    DeleteFileW(W(marker_).c_str());
+  }
+  HeldOpenFile(const HeldOpenFile&) = delete;
+  HeldOpenFile& operator=(const HeldOpenFile&) = delete;
+
+  /// True once the other process has the file open.
+  bool held() const { return held_; }
+
+ private:
+  std::string marker_;
+  PROCESS_INFORMATION process_{};
+  bool held_ = false;
+};
+
 }  // namespace installer::testing
