@@ -1,6 +1,7 @@
 // GIF decoding through giflib, from the program's resources.
 #include "ui/Picture.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <gif_lib.h>
@@ -82,16 +83,21 @@ Picture Picture::FromResource(const wchar_t* name) {
 void Picture::Compose(uint32_t* target, int targetWidth, int targetHeight, int left, int top,
                       int width, int height) const {
   if (width <= 0 || height <= 0 || width_ == 0 || height_ == 0) return;
-  for (int y = 0; y < height; ++y) {
-    const int ty = top + y;
-    if (ty < 0 || ty >= targetHeight) continue;
-    const int sy = static_cast<int>(static_cast<int64_t>(y) * height_ / height);
-    for (int x = 0; x < width; ++x) {
-      const int tx = left + x;
-      if (tx < 0 || tx >= targetWidth) continue;
-      const int sx = static_cast<int>(static_cast<int64_t>(x) * width_ / width);
-      const size_t at = static_cast<size_t>(sy) * width_ + sx;
-      if (alpha_[at] != 0) target[static_cast<size_t>(ty) * targetWidth + tx] = pixels_[at];
+  // Only the rows and columns that land inside the target are visited.
+  const int firstY = std::max(0, -top);
+  const int endY = std::min(height, targetHeight - top);
+  const int firstX = std::max(0, -left);
+  const int endX = std::min(width, targetWidth - left);
+  if (firstY >= endY || firstX >= endX) return;
+  const bool stretched = width != width_ || height != height_;
+  for (int y = firstY; y < endY; ++y) {
+    const int sy = stretched ? static_cast<int>(static_cast<int64_t>(y) * height_ / height) : y;
+    const uint32_t* sourceRow = pixels_.data() + static_cast<size_t>(sy) * width_;
+    const uint8_t* alphaRow = alpha_.data() + static_cast<size_t>(sy) * width_;
+    uint32_t* targetRow = target + static_cast<size_t>(top + y) * targetWidth + left;
+    for (int x = firstX; x < endX; ++x) {
+      const int sx = stretched ? static_cast<int>(static_cast<int64_t>(x) * width_ / width) : x;
+      if (alphaRow[sx] != 0) targetRow[x] = sourceRow[sx];
     }
   }
 }

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 
 #include "engine/platform/win32/CodePage.h"
@@ -36,6 +37,17 @@ BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
   }
   return TRUE;
+}
+
+BITMAPINFO TopDownImageInfo(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
 }
 
 bool Contains(const RECT& rect, POINT point) {
@@ -79,6 +91,7 @@ SkinnedPage::SkinnedPage(int clientWidth, int clientHeight, const std::string& w
 }
 
 SkinnedPage::~SkinnedPage() {
+  DropBackground();
   if (window_ != nullptr) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -130,6 +143,7 @@ void SkinnedPage::AddChild(HWND child) { items_.push_back({PageItem::Kind::Child
 
 void SkinnedPage::SetPictureBounds(size_t picture, RECT bounds) {
   pictures_[picture].bounds = bounds;
+  DropBackground();
   Invalidate();
 }
 
@@ -143,18 +157,18 @@ void SkinnedPage::SetHotspotVisible(size_t hotspot, bool visible) {
 void SkinnedPage::SetLabelText(size_t label, const std::string& text) {
   if (labels_[label].text == text) return;
   labels_[label].text = text;
-  if (labels_[label].visible) Invalidate();
+  if (labels_[label].visible) InvalidateLabel(label);
 }
 
 void SkinnedPage::SetLabelVisible(size_t label, bool visible) {
   if (labels_[label].visible == visible) return;
   labels_[label].visible = visible;
-  Invalidate();
+  InvalidateLabel(label);
 }
 
 void SkinnedPage::SetLabelColour(size_t label, COLORREF colour) {
   labels_[label].colour = colour;
-  if (labels_[label].visible) Invalidate();
+  if (labels_[label].visible) InvalidateLabel(label);
 }
 
 void SkinnedPage::RepaintNow() {
@@ -165,10 +179,17 @@ void SkinnedPage::RepaintNow() {
 void SkinnedPage::SetPictureVisible(size_t picture, bool visible) {
   if (pictures_[picture].visible == visible) return;
   pictures_[picture].visible = visible;
+  DropBackground();
   Invalidate();
 }
 
 void SkinnedPage::Invalidate() { InvalidateRect(window_, nullptr, FALSE); }
+
+// A label draws nothing outside its box (its text is clipped there), so a change of it
+// repaints only that box: the copy loop changes the file label once per file.
+void SkinnedPage::InvalidateLabel(size_t label) {
+  InvalidateRect(window_, &labels_[label].bounds, FALSE);
+}
 
 // A hidden or disabled hotspot keeps its tool but with an empty rectangle, so its hint
 // never shows.
@@ -203,6 +224,7 @@ void SkinnedPage::Show() {
 
 void SkinnedPage::Hide() {
   ShowWindow(window_, SW_HIDE);
+  DropBackground();  // rebuilt at the next showing; a hidden page holds no image
   Application::PageVisibilityChanged();
 }
 
@@ -268,40 +290,84 @@ int SkinnedPage::HotspotAt(POINT point) const {
   return -1;
 }
 
+void SkinnedPage::DropBackground() {
+  if (background_ != nullptr) DeleteObject(background_);
+  background_ = nullptr;
+  backgroundBits_ = nullptr;
+}
+
+void SkinnedPage::BuildBackground(HDC reference) {
+  BITMAPINFO info = TopDownImageInfo(clientWidth_, clientHeight_);
+  void* bits = nullptr;
+  background_ = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (background_ == nullptr) return;
+  backgroundBits_ = static_cast<uint32_t*>(bits);
+  std::fill(backgroundBits_, backgroundBits_ + static_cast<size_t>(clientWidth_) * clientHeight_,
+            0x00C0C0C0u);
+  for (const PageItem& item : items_) {
+    if (item.kind != PageItem::Kind::Picture) continue;
+    const PictureControl& picture = pictures_[item.index];
+    if (!picture.visible || picture.picture == nullptr) continue;
+    picture.picture->Compose(backgroundBits_, clientWidth_, clientHeight_, picture.bounds.left,
+                             picture.bounds.top, picture.bounds.right - picture.bounds.left,
+                             picture.bounds.bottom - picture.bounds.top);
+  }
+}
+
+// Only the part that needs it is drawn: a copy of the cached pictures for that part, the
+// texts over it, and the pictures above a text composed once more, so the result is that of
+// the whole z-order, bottom to top.
 void SkinnedPage::Paint() {
   PAINTSTRUCT paint;
   HDC screen = BeginPaint(window_, &paint);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = clientWidth_;
-  info.bmiHeader.biHeight = -clientHeight_;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  RECT area{};
+  const RECT client{0, 0, clientWidth_, clientHeight_};
+  if (!IntersectRect(&area, &paint.rcPaint, &client)) {
+    EndPaint(window_, &paint);
+    return;
+  }
+  if (background_ == nullptr) BuildBackground(screen);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  BITMAPINFO info = TopDownImageInfo(width, height);
   void* bits = nullptr;
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (memory == nullptr || image == nullptr || backgroundBits_ == nullptr) {
+    if (image != nullptr) DeleteObject(image);
+    if (memory != nullptr) DeleteDC(memory);
+    EndPaint(window_, &paint);
+    return;
+  }
   HGDIOBJ previous = SelectObject(memory, image);
   auto* pixels = static_cast<uint32_t*>(bits);
-  std::fill(pixels, pixels + static_cast<size_t>(clientWidth_) * clientHeight_, 0x00C0C0C0u);
-  GdiFlush();
+  for (int y = 0; y < height; ++y) {
+    const uint32_t* from =
+        backgroundBits_ + static_cast<size_t>(area.top + y) * clientWidth_ + area.left;
+    std::copy(from, from + width, pixels + static_cast<size_t>(y) * width);
+  }
+  // Client coordinates in the memory image: the part's top left is its origin.
+  SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
   SetBkMode(memory, TRANSPARENT);
-  SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
-  // Bottom to top: pictures composed into the pixels, texts drawn over them.
+  bool aboveText = false;
   for (const PageItem& item : items_) {
     if (item.kind == PageItem::Kind::Picture) {
       const PictureControl& picture = pictures_[item.index];
-      if (!picture.visible || picture.picture == nullptr) continue;
+      if (!aboveText || !picture.visible || picture.picture == nullptr) continue;
       GdiFlush();
-      picture.picture->Compose(pixels, clientWidth_, clientHeight_, picture.bounds.left,
-                               picture.bounds.top, picture.bounds.right - picture.bounds.left,
+      picture.picture->Compose(pixels, width, height, picture.bounds.left - area.left,
+                               picture.bounds.top - area.top,
+                               picture.bounds.right - picture.bounds.left,
                                picture.bounds.bottom - picture.bounds.top);
     } else if (item.kind == PageItem::Kind::Label) {
       const TextLabel& label = labels_[item.index];
       if (!label.visible || label.text.empty()) continue;
+      RECT bounds = label.bounds;
+      RECT overlap{};
+      if (!IntersectRect(&overlap, &bounds, &area)) continue;
+      aboveText = true;
       HGDIOBJ oldFont = SelectObject(memory, label.font);
       SetTextColor(memory, label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
-      RECT bounds = label.bounds;
       const std::wstring text = Cp1256ToWide(label.text);
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
       // Persian reads right to left from the right edge; paths stay left to right.
@@ -310,7 +376,8 @@ void SkinnedPage::Paint() {
       SelectObject(memory, oldFont);
     }
   }
-  BitBlt(screen, 0, 0, clientWidth_, clientHeight_, memory, 0, 0, SRCCOPY);
+  GdiFlush();
+  BitBlt(screen, area.left, area.top, width, height, memory, area.left, area.top, SRCCOPY);
   SelectObject(memory, previous);
   DeleteObject(image);
   DeleteDC(memory);
