@@ -109,7 +109,8 @@ TEST(FontListTest, OddListsGiveThePairTheRulesSay) {
       {"blanks are kept", " a.ttf \n Alpha\t\n", {" Alpha\t", " a.ttf "}},
       {"high bytes", "\xC8\xD1\xFF.ttf\n\xE3\xCA\xE4 (TrueType)\n",
        {"\xE3\xCA\xE4 (TrueType)", "\xC8\xD1\xFF.ttf"}},
-      {"NUL inside the data", std::string("a\0.ttf\nAlpha\n", 13), {"Alpha", std::string("a\0.ttf", 6)}},
+      {"NUL inside the data", std::string("a\0.ttf\nAlpha\n", 13),
+       {"Alpha", std::string("a\0.ttf", 6)}},
       {"empty lines", "\n\n", {"", ""}},
       {"empty file", "", {"", ""}},
   };

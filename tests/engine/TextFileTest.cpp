@@ -98,7 +98,8 @@ TEST(TextReaderTest, BinaryAndControlBytes) {
     Strings lines;
   } cases[] = {
       {"NUL inside and at the ends of lines", "\0a\0b\0\n\0\n"s, {"\0a\0b\0"s, "\0"s}},
-      {"0xFF and other high bytes", "\xFF\xFE\x80\r\n\xE3\xCA\xE4 \xFF", {"\xFF\xFE\x80", "\xE3\xCA\xE4 \xFF"}},
+      {"0xFF and other high bytes", "\xFF\xFE\x80\r\n\xE3\xCA\xE4 \xFF",
+       {"\xFF\xFE\x80", "\xE3\xCA\xE4 \xFF"}},
       {"every byte but LF, CR and Ctrl-Z", everyOtherByte + "\r\n" + everyOtherByte,
        {everyOtherByte, everyOtherByte}},
       {"blanks, tabs and Esc are kept", " a.dll \t\x1B\x7F\n", {" a.dll \t\x1B\x7F"}},

@@ -46,7 +46,7 @@ void Require(bool condition, const char* what, const std::string& detail = {}) {
   if (!condition) Fail(what, detail);
 }
 
-// --- memory accounting -------------------------------------------------------------------
+// --- memory accounting -----------------------------------------------------------------------
 
 // Largest peak of each measured part over the whole run, reported when the run ends.
 struct Largest {
@@ -110,7 +110,7 @@ int64_t HeldBytes(const Strings& strings) {
   return bytes;
 }
 
-// --- the reading rules, independently ------------------------------------------------------
+// --- the reading rules, independently --------------------------------------------------------
 
 Strings ModelLines(std::string_view bytes) {
   const std::string_view text = bytes.substr(0, bytes.find('\x1A'));
@@ -145,7 +145,7 @@ std::string Shown(const std::string& text) {
   return shown;
 }
 
-// --- 1. the bare reader -----------------------------------------------------------------------
+// --- 1. the bare reader ----------------------------------------------------------------------
 
 void ReadAgainstModel(const std::string& bytes, const Strings& expected, bool shortReads) {
   MemoryPlatform platform;
@@ -174,7 +174,7 @@ void ReadAgainstModel(const std::string& bytes, const Strings& expected, bool sh
   Require(platform.OpenStreams() == 0, "list file left open");
 }
 
-// --- machines for the steps -------------------------------------------------------------------
+// --- machines for the steps ------------------------------------------------------------------
 
 void AddMediumDrive(MemoryPlatform& platform) {
   MemoryPlatform::DriveInfo cd;
@@ -187,7 +187,7 @@ void AddMediumDrive(MemoryPlatform& platform) {
 
 constexpr const char* kSystem32 = "C:\\WINDOWS\\System32\\";
 
-// --- 2. the system-files step -------------------------------------------------------------------
+// --- 2. the system-files step ----------------------------------------------------------------
 
 void SystemStep(const std::string& bytes, const Strings& lines) {
   MemoryPlatform platform;
@@ -259,7 +259,7 @@ void SystemStep(const std::string& bytes, const Strings& lines) {
           "stream or search left open");
 }
 
-// --- 3. the font step -----------------------------------------------------------------------------
+// --- 3. the font step ------------------------------------------------------------------------
 
 std::string FontName(size_t number) {
   return "f" + std::string(number < 10 ? "0" : "") + std::to_string(number) + ".ttf";
@@ -279,7 +279,8 @@ bool SameValueName(const std::string& a, const std::string& b) {
 void FontStep(const std::string& bytes, const Strings& lines) {
   // Pairs of lines, at most 20; an odd last line has an empty value name.
   std::vector<std::pair<std::string, std::string>> pairs;
-  for (size_t i = 0; i < lines.size() && pairs.size() < static_cast<size_t>(kFontTableCapacity); i += 2) {
+  const auto capacity = static_cast<size_t>(kFontTableCapacity);
+  for (size_t i = 0; i < lines.size() && pairs.size() < capacity; i += 2) {
     pairs.emplace_back(lines[i], i + 1 < lines.size() ? lines[i + 1] : std::string());
   }
   // Two fonts more than the list names: some fonts always go without a pair, and a full
