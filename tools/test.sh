@@ -2,6 +2,8 @@
 # Builds every target and runs every test: the engine natively, natively under AddressSanitizer
 # and UndefinedBehaviorSanitizer, and the Windows x86_64 build under Wine in a throwaway prefix.
 # The i686 Windows build is compiled and linked only (this machine cannot run 32-bit code).
+# The fuzz preset builds the list-file fuzzer with clang and runs it for a bounded number of
+# inputs (tools/fuzz.sh runs it for longer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -13,7 +15,7 @@ trap installer_xvfb_stop EXIT
 # Windows programs may need a display; without one, run an own Xvfb.
 installer_xvfb_start
 
-presets=(native native-asan win64 win32)
+presets=(native native-asan win64 win32 fuzz)
 for preset in "${presets[@]}"; do
   echo "== build $preset"
   cmake --preset "$preset" >"/tmp/configure-$preset.log" 2>&1 || { cat "/tmp/configure-$preset.log"; exit 1; }
@@ -23,7 +25,7 @@ done
 passed=0
 failed=0
 status=0
-for preset in native native-asan win64; do
+for preset in native native-asan win64 fuzz; do
   echo "== test $preset"
   log="$top/build/$preset/ctest.log"
   if ! ctest --preset "$preset" 2>&1 | tee "$log"; then status=1; fi

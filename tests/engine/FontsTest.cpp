@@ -92,6 +92,59 @@ TEST_F(FontsTest, ListPairsAreMatchedByPosition) {
   }
 }
 
+// The pair for one font, as the reading rules cut FONT.TXT into lines. The registry gets the
+// bytes as they are, high bytes and NUL inside the data included.
+TEST(FontListTest, OddListsGiveThePairTheRulesSay) {
+  const struct {
+    const char* name;
+    std::string list;
+    std::pair<std::string, std::string> value;  // (value name, data)
+  } cases[] = {
+      {"no final line end", "a.ttf\r\nAlpha", {"Alpha", "a.ttf"}},
+      {"CR CR LF", "a.ttf\r\r\nAlpha\r\r\n", {"Alpha", "a.ttf"}},
+      {"CR-only line ends make one line", "a.ttf\rAlpha\r", {"", "a.ttfAlpha"}},
+      {"Ctrl-Z in the name", "a.ttf\nAl\x1Apha\n", {"Al", "a.ttf"}},
+      {"Ctrl-Z before the name", "a.ttf\x1A\nAlpha\n", {"", "a.ttf"}},
+      {"Ctrl-Z first", "\x1A" "a.ttf\nAlpha\n", {"", ""}},
+      {"blanks are kept", " a.ttf \n Alpha\t\n", {" Alpha\t", " a.ttf "}},
+      {"high bytes", "\xC8\xD1\xFF.ttf\n\xE3\xCA\xE4 (TrueType)\n",
+       {"\xE3\xCA\xE4 (TrueType)", "\xC8\xD1\xFF.ttf"}},
+      {"NUL inside the data", std::string("a\0.ttf\nAlpha\n", 13),
+       {"Alpha", std::string("a\0.ttf", 6)}},
+      {"empty lines", "\n\n", {"", ""}},
+      {"empty file", "", {"", ""}},
+  };
+  for (const auto& c : cases) {
+    testing::MediumFixture medium;
+    medium.platform.AddFile("D:\\Fonts\\a.ttf", "A");
+    medium.platform.AddFile("D:\\Fonts\\FONT.TXT", c.list);
+    InitializeSession(medium.session);
+    InstallFonts(medium.session);
+    for (const char* key : {kFontsKey, kFontsKeyNt}) {
+      EXPECT_EQ(medium.platform.RegistryValueNames(kHKeyLocalMachine, key),
+                (Strings{c.value.first}))
+          << c.name << " under " << key;
+      EXPECT_EQ(medium.platform.RegistryValue(kHKeyLocalMachine, key, c.value.first),
+                std::make_pair(kRegSz, c.value.second + '\0'))
+          << c.name << " under " << key;
+    }
+    EXPECT_EQ(medium.platform.FileContent("C:\\WINDOWS\\Fonts\\a.ttf"), "A") << c.name;
+  }
+}
+
+// Forty-odd lines of 100 KB each: the table takes the first 20 pairs whole and stops there.
+TEST_F(FontsTest, LongLinesBeyondTheTable) {
+  std::string list;
+  for (int i = 0; i < 45; ++i) list += std::string(100'000, static_cast<char>('A' + i % 26)) + "\n";
+  platform.AddFile("D:\\Fonts\\FONT.TXT", list);
+  AddFont("a.ttf");
+  InstallFonts(session);
+  ASSERT_EQ(session.FontTable.size(), 20u);
+  EXPECT_EQ(session.FontTable[19].first, std::string(100'000, 'M'));
+  EXPECT_EQ(session.FontTable[19].second, std::string(100'000, 'N'));
+  ExpectBothKeys({{std::string(100'000, 'B'), std::string(100'000, 'A')}});
+}
+
 TEST_F(FontsTest, ListInOtherLetterCaseIsReadAndAlsoInstalledAsAFont) {
   AddFont("a.ttf");
   AddFont("font.txt", "font.txt\nThe List\na.ttf\nAlpha\n");

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/Errors.h"
 #include "engine/InstallSteps.h"
 #include "engine/platform/ErrorCodes.h"
+#include "tests/engine/AllocationPeak.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace installer {
@@ -117,6 +120,70 @@ TEST_F(SystemFilesTest, ListQuirksAndLibrariesWithoutTheEntryPoint) {
                               "free C:\\WINDOWS\\System32\\notlib.dll",
                               "load C:\\WINDOWS\\System32\\last.dll", "call DllRegisterServer",
                               "free C:\\WINDOWS\\System32\\last.dll"}));
+}
+
+// Lines name files exactly as they stand; odd bytes make names that are simply not found.
+TEST(SystemListTest, LinesAreUsedAsTheyStand) {
+  const std::string a = "load C:\\WINDOWS\\System32\\";
+  const struct {
+    const char* name;
+    std::string list;
+    Strings loads;
+  } cases[] = {
+      {"other letter case finds the file", "A.DLL", {a + "A.DLL"}},
+      {"blanks and tabs are part of the name", " a.dll\na.dll \n\ta.dll\n", {}},
+      {"a path through the parent folder", "..\\System32\\b.dll",
+       {a + "..\\System32\\b.dll"}},
+      {"CR-only line ends join the names", "a.dll\rb.dll\r", {}},
+      {"CR LF, LF and no final line end", "b.dll\r\na.dll\nb.dll",
+       {a + "b.dll", a + "a.dll", a + "b.dll"}},
+      {"binary bytes name no file", std::string("\xFF\xFE\0\x80\na.dll\x01\n", 12), {}},
+      {"Ctrl-Z in a name cuts it and ends the list", "b.dll\na.d\x1All\nb.dll\n",
+       {a + "b.dll"}},
+      {"Ctrl-Z before the first name", "\x1A" "a.dll\n", {}},
+      {"empty lines name the folder itself", "\n\r\n\n", {}},
+      {"empty list", "", {}},
+  };
+  for (const auto& c : cases) {
+    testing::MediumFixture medium;
+    for (const char* library : {"a.dll", "b.dll"}) {
+      medium.platform.AddFile(std::string("D:\\System\\") + library, "MZ");
+      medium.platform.AddLibrary(std::string("C:\\WINDOWS\\System32\\") + library,
+                                 {"DllRegisterServer"});
+    }
+    medium.platform.AddFile("D:\\System\\SYSTEM.TXT", c.list);
+    InitializeSession(medium.session);
+    InstallSystemFiles(medium.session);
+    Strings loads;
+    for (const std::string& call : medium.platform.libraryCalls) {
+      if (call.rfind("load ", 0) == 0) loads.push_back(call);
+    }
+    EXPECT_EQ(loads, c.loads) << c.name;
+    // A non-empty list is copied byte for byte like any other file of the folder.
+    EXPECT_EQ(medium.platform.FileContent("C:\\WINDOWS\\System32\\SYSTEM.TXT"),
+              c.list.empty() ? std::nullopt : std::optional<std::string>(c.list))
+        << c.name;
+  }
+}
+
+// A 10 MB line names no file: the step copies the list, looks the name up once and goes on,
+// holding a few copies of the line at most.
+TEST_F(SystemFilesTest, TenMegabyteLineNamesNoFile) {
+  AddLibrary("a.dll", {"DllRegisterServer"});
+  const std::string list = std::string(10'000'000, 'n') + "\r\na.dll\r\n";
+  AddSystemFile("SYSTEM.TXT", list);
+#if INSTALLER_HAVE_ALLOCATION_PEAK
+  testing::AllocationPeak peak;
+#endif
+  InstallSystemFiles(session);
+#if INSTALLER_HAVE_ALLOCATION_PEAK
+  EXPECT_LE(peak.Stop(), static_cast<int64_t>(16 * list.size()));
+#endif
+  EXPECT_EQ(Calls(), (Strings{"load C:\\WINDOWS\\System32\\a.dll", "call DllRegisterServer",
+                              "free C:\\WINDOWS\\System32\\a.dll"}));
+  EXPECT_EQ(platform.FileSize("C:\\WINDOWS\\System32\\SYSTEM.TXT"),
+            static_cast<int64_t>(list.size()));
+  EXPECT_EQ(platform.OpenStreams(), 0);
 }
 
 TEST_F(SystemFilesTest, NoSystemFolderDoesNothing) {
