@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 fonts-wine xvfb xdotool imagemagick attr x11-utils
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
+  python3
 )
 
 # giflib for the Windows target is built from Debian's source package, which needs
