@@ -25,7 +25,7 @@ KILL_SEED=${KILL_SEED:-$((($(date +%s%N) / 1000) % 1000000))}
 [[ $KILL_SEED =~ ^[0-9]+$ ]] || { echo "KILL_SEED must be a number" >&2; exit 2; }
 
 e2e_init kill-rerun "$1" 0
-e2e_log "seed $KILL_SEED, $KILL_POINTS kill points (repeat with KILL_SEED=$KILL_SEED)"
+e2e_log "seed $KILL_SEED, $KILL_POINTS kill points (repeat with KILL_SEED=$KILL_SEED), display $DISPLAY"
 
 # ---------------------------------------------------------------- the medium
 
@@ -160,10 +160,19 @@ remove_uninstall_entry() {
   ! e2e_uninstall_entry_exists || e2e_fail "could not remove the uninstall entry"
 }
 
+welcome_or_ended() { e2e_visible "$E2E_WELCOME_NAME" || ! e2e_setup_running; }
+
 # Starts SETUP.EXE, Enter on the welcome page and on the install page, and waits until the
 # first file of the copy appears in the installation folder; COPY_BEGUN_MS is that moment.
 start_copy() {
   e2e_start_setup
+  e2e_wait 30 "the welcome page to map (setup.exe pid $SETUP_PID)" welcome_or_ended
+  if ! e2e_setup_running; then
+    local code=0
+    wait "$SETUP_PID" || code=$?
+    SETUP_PID=
+    e2e_fail "setup.exe ended with exit code $code before its welcome page showed"
+  fi
   e2e_wait_page welcome 30
   e2e_key Return
   e2e_wait_page install 15
