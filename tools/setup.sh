@@ -10,6 +10,7 @@ packages=(
   wine64 fonts-wine xvfb xdotool imagemagick attr x11-utils
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
+  python3
 )
 
 # giflib for the Windows target is built from Debian's source package, which needs
