@@ -39,17 +39,6 @@ BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
   return TRUE;
 }
 
-BITMAPINFO TopDownImageInfo(int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
 bool Contains(const RECT& rect, POINT point) {
   return point.x >= rect.left && point.x < rect.right && point.y >= rect.top &&
          point.y < rect.bottom;
@@ -91,7 +80,6 @@ SkinnedPage::SkinnedPage(int clientWidth, int clientHeight, const std::string& w
 }
 
 SkinnedPage::~SkinnedPage() {
-  DropBackground();
   if (window_ != nullptr) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -143,7 +131,6 @@ void SkinnedPage::AddChild(HWND child) { items_.push_back({PageItem::Kind::Child
 
 void SkinnedPage::SetPictureBounds(size_t picture, RECT bounds) {
   pictures_[picture].bounds = bounds;
-  DropBackground();
   Invalidate();
 }
 
@@ -179,7 +166,6 @@ void SkinnedPage::RepaintNow() {
 void SkinnedPage::SetPictureVisible(size_t picture, bool visible) {
   if (pictures_[picture].visible == visible) return;
   pictures_[picture].visible = visible;
-  DropBackground();
   Invalidate();
 }
 
@@ -224,7 +210,6 @@ void SkinnedPage::Show() {
 
 void SkinnedPage::Hide() {
   ShowWindow(window_, SW_HIDE);
-  DropBackground();  // rebuilt at the next showing; a hidden page holds no image
   Application::PageVisibilityChanged();
 }
 
@@ -290,33 +275,10 @@ int SkinnedPage::HotspotAt(POINT point) const {
   return -1;
 }
 
-void SkinnedPage::DropBackground() {
-  if (background_ != nullptr) DeleteObject(background_);
-  background_ = nullptr;
-  backgroundBits_ = nullptr;
-}
-
-void SkinnedPage::BuildBackground(HDC reference) {
-  BITMAPINFO info = TopDownImageInfo(clientWidth_, clientHeight_);
-  void* bits = nullptr;
-  background_ = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (background_ == nullptr) return;
-  backgroundBits_ = static_cast<uint32_t*>(bits);
-  std::fill(backgroundBits_, backgroundBits_ + static_cast<size_t>(clientWidth_) * clientHeight_,
-            0x00C0C0C0u);
-  for (const PageItem& item : items_) {
-    if (item.kind != PageItem::Kind::Picture) continue;
-    const PictureControl& picture = pictures_[item.index];
-    if (!picture.visible || picture.picture == nullptr) continue;
-    picture.picture->Compose(backgroundBits_, clientWidth_, clientHeight_, picture.bounds.left,
-                             picture.bounds.top, picture.bounds.right - picture.bounds.left,
-                             picture.bounds.bottom - picture.bounds.top);
-  }
-}
-
-// Only the part that needs it is drawn: a copy of the cached pictures for that part, the
-// texts over it, and the pictures above a text composed once more, so the result is that of
-// the whole z-order, bottom to top.
+// Only the part that needs it is drawn, bottom to top: the key colour, the pictures and the
+// texts of that part alone. While files are copied that is the file label's box, a small
+// fraction of the page; composing the whole page for each file cost more than copying a small
+// file.
 void SkinnedPage::Paint() {
   PAINTSTRUCT paint;
   HDC screen = BeginPaint(window_, &paint);
@@ -326,14 +288,19 @@ void SkinnedPage::Paint() {
     EndPaint(window_, &paint);
     return;
   }
-  if (background_ == nullptr) BuildBackground(screen);
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
-  BITMAPINFO info = TopDownImageInfo(width, height);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (memory == nullptr || image == nullptr || backgroundBits_ == nullptr) {
+  if (memory == nullptr || image == nullptr) {
     if (image != nullptr) DeleteObject(image);
     if (memory != nullptr) DeleteDC(memory);
     EndPaint(window_, &paint);
@@ -341,19 +308,14 @@ void SkinnedPage::Paint() {
   }
   HGDIOBJ previous = SelectObject(memory, image);
   auto* pixels = static_cast<uint32_t*>(bits);
-  for (int y = 0; y < height; ++y) {
-    const uint32_t* from =
-        backgroundBits_ + static_cast<size_t>(area.top + y) * clientWidth_ + area.left;
-    std::copy(from, from + width, pixels + static_cast<size_t>(y) * width);
-  }
+  std::fill(pixels, pixels + static_cast<size_t>(width) * height, 0x00C0C0C0u);
   // Client coordinates in the memory image: the part's top left is its origin.
   SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
   SetBkMode(memory, TRANSPARENT);
-  bool aboveText = false;
   for (const PageItem& item : items_) {
     if (item.kind == PageItem::Kind::Picture) {
       const PictureControl& picture = pictures_[item.index];
-      if (!aboveText || !picture.visible || picture.picture == nullptr) continue;
+      if (!picture.visible || picture.picture == nullptr) continue;
       GdiFlush();
       picture.picture->Compose(pixels, width, height, picture.bounds.left - area.left,
                                picture.bounds.top - area.top,
@@ -361,13 +323,14 @@ void SkinnedPage::Paint() {
                                picture.bounds.bottom - picture.bounds.top);
     } else if (item.kind == PageItem::Kind::Label) {
       const TextLabel& label = labels_[item.index];
-      if (!label.visible || label.text.empty()) continue;
       RECT bounds = label.bounds;
       RECT overlap{};
-      if (!IntersectRect(&overlap, &bounds, &area)) continue;
-      aboveText = true;
+      if (!label.visible || label.text.empty() || !IntersectRect(&overlap, &bounds, &area)) {
+        continue;
+      }
       HGDIOBJ oldFont = SelectObject(memory, label.font);
-      SetTextColor(memory, label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
+      SetTextColor(memory,
+                   label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
       const std::wstring text = Cp1256ToWide(label.text);
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
       // Persian reads right to left from the right edge; paths stay left to right.

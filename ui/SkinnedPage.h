@@ -6,7 +6,6 @@
 
 #include "engine/platform/win32/WindowsApi.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -118,10 +117,6 @@ class SkinnedPage {
   void UpdateTooltips();
   void Invalidate();
   void InvalidateLabel(size_t label);
-  /// The cache of the visible pictures composed over the key colour, made at the first paint
-  /// and dropped when a picture changes or the page hides.
-  void BuildBackground(HDC reference);
-  void DropBackground();
 
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;
@@ -130,8 +125,6 @@ class SkinnedPage {
   bool placed_ = false;   // centred at its first showing, kept there afterwards
   bool modal_ = false;
   int pressedHotspot_ = -1;
-  HBITMAP background_ = nullptr;
-  uint32_t* backgroundBits_ = nullptr;
   std::vector<PictureControl> pictures_;
   std::vector<Hotspot> hotspots_;
   std::vector<TextLabel> labels_;

@@ -4,9 +4,9 @@
 # installed tree equals the medium byte for byte, no ".setup-part" file is left behind and
 # the uninstall entry exists.
 #
-# The medium is the sample medium plus a generated mix: 300 small files of varied sizes
-# (the copy's 61440-byte chunk boundaries among them) in nested folders and 5 files of 3 to
-# 8 MB, every file with its own content. One uninterrupted installation first measures how
+# The medium is the sample medium plus a generated mix: 800 small files of varied sizes
+# (the copy's 61440-byte chunk boundaries among them) in nested folders and 6 files of 4 to
+# 12 MB, every file with its own content. One uninterrupted installation first measures how
 # long the copy takes; the kill moments are then drawn from that span, one in each of
 # KILL_POINTS equal slices of it, in a shuffled order. A kill that lands after the last file
 # was copied is counted apart and its slice is tried again. Each kill point starts from a
@@ -46,12 +46,12 @@ for i in range(24):
 # Around the copy's 61440-byte chunk, then sizes spread evenly on a log scale up to 256 KiB.
 edges = [1, 2, 999, 1000, 1001, 61439, 61440, 61441, 122879, 122880, 122881]
 files = []
-for i in range(300):
+for i in range(800):
     size = edges[i] if i < len(edges) else max(1, round(2 ** rng.uniform(0, 18)))
     ext = rng.choice(["txt", "dat", "bin", "ini", "gif"])
     files.append((f"{rng.choice(dirs)}/f{i:03d}.{ext}", size))
-for i in range(5):
-    files.append((f"Media/big{i}.bin", rng.randint(3_000_000, 8_000_000)))
+for i in range(6):
+    files.append((f"Media/big{i}.bin", rng.randint(4_000_000, 12_000_000)))
 total = 0
 for path, size in files:
     full = os.path.join(cab, path)
