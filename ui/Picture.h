@@ -4,6 +4,7 @@
 
 #include "engine/platform/win32/WindowsApi.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,17 +13,24 @@ namespace installer {
 
 class Picture {
  public:
-  /// Decodes a GIF held in memory (the first image, with the graphic control extension's
-  /// transparent index honoured). Raises InstallError when the data is no readable GIF.
+  /// A GIF held in memory that stays in place (the first image, with the graphic control
+  /// extension's transparent index honoured). Raises InstallError when the data is no GIF;
+  /// the image is decoded when it is first needed.
   static Picture FromGif(const void* data, size_t size);
-  /// Decodes the RCDATA resource `name` of this program.
+  /// The RCDATA resource `name` of this program.
   static Picture FromResource(const wchar_t* name);
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  bool Opaque(int x, int y) const { return alpha_[static_cast<size_t>(y) * width_ + x] != 0; }
-  /// Colour of a pixel as 0x00RRGGBB.
-  uint32_t Pixel(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+  bool Opaque(int x, int y) const {
+    Decode();
+    return !indices_.empty() && opaque_[indices_[static_cast<size_t>(y) * width_ + x]];
+  }
+  /// Colour of a pixel as 0x00RRGGBB (0 where it is see-through).
+  uint32_t Pixel(int x, int y) const {
+    if (!Opaque(x, y)) return 0;
+    return palette_[indices_[static_cast<size_t>(y) * width_ + x]];
+  }
 
   /// Copies the opaque pixels into a top-down 32-bit image of `targetWidth` × `targetHeight`
   /// (0x00RRGGBB per pixel) with the picture's top left at (left, top), stretched to
@@ -33,8 +41,15 @@ class Picture {
  private:
   int width_ = 0;
   int height_ = 0;
-  std::vector<uint32_t> pixels_;
-  std::vector<uint8_t> alpha_;
+  /// Fills the three tables below from the GIF data, once; they stay empty when it cannot.
+  void Decode() const;
+
+  const uint8_t* data_ = nullptr;  ///< the GIF, which outlives the picture (a resource)
+  size_t size_ = 0;
+  mutable bool decoded_ = false;
+  mutable std::vector<uint8_t> indices_;         ///< colour index per pixel, rows top to bottom
+  mutable std::array<uint32_t, 256> palette_{};  ///< 0x00RRGGBB per index
+  mutable std::array<bool, 256> opaque_{};       ///< false: the index is see-through or unused
 };
 
 }  // namespace installer

@@ -14,6 +14,8 @@ namespace installer {
 namespace {
 
 constexpr wchar_t kPageClass[] = L"InstallerPage";
+// Pixels of one band of a paint (256 KB of 32-bit pixels).
+constexpr int kPaintBandPixels = 65536;
 
 void RegisterPageClass() {
   static bool registered = false;
@@ -278,16 +280,23 @@ int SkinnedPage::HotspotAt(POINT point) const {
 // Only the part that needs it is drawn, bottom to top: the key colour, the pictures and the
 // texts of that part alone. While files are copied that is the file label's box, a small
 // fraction of the page; composing the whole page for each file cost more than copying a small
-// file.
+// file. A large part is drawn in bands of rows, so a whole page never needs an image of its
+// full size (2.3 MB) at once.
 void SkinnedPage::Paint() {
   PAINTSTRUCT paint;
   HDC screen = BeginPaint(window_, &paint);
   RECT area{};
   const RECT client{0, 0, clientWidth_, clientHeight_};
-  if (!IntersectRect(&area, &paint.rcPaint, &client)) {
-    EndPaint(window_, &paint);
-    return;
+  if (IntersectRect(&area, &paint.rcPaint, &client)) {
+    const int rows = std::max<int>(1, kPaintBandPixels / (area.right - area.left));
+    for (int top = area.top; top < area.bottom; top += rows) {
+      PaintPart(screen, RECT{area.left, top, area.right, std::min<LONG>(area.bottom, top + rows)});
+    }
   }
+  EndPaint(window_, &paint);
+}
+
+void SkinnedPage::PaintPart(HDC screen, const RECT& area) {
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
   BITMAPINFO info{};
@@ -303,7 +312,6 @@ void SkinnedPage::Paint() {
   if (memory == nullptr || image == nullptr) {
     if (image != nullptr) DeleteObject(image);
     if (memory != nullptr) DeleteDC(memory);
-    EndPaint(window_, &paint);
     return;
   }
   HGDIOBJ previous = SelectObject(memory, image);
@@ -344,7 +352,6 @@ void SkinnedPage::Paint() {
   SelectObject(memory, previous);
   DeleteObject(image);
   DeleteDC(memory);
-  EndPaint(window_, &paint);
 }
 
 LRESULT CALLBACK SkinnedPage::WindowProc(HWND window, UINT message, WPARAM wParam,

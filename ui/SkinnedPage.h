@@ -111,6 +111,8 @@ class SkinnedPage {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  /// Draws one part of the page, in client coordinates, onto the paint's device context.
+  void PaintPart(HDC screen, const RECT& area);
   /// The topmost visible, enabled hotspot at a client point, or -1. A point over a picture
   /// above every hotspot there belongs to the picture.
   int HotspotAt(POINT point) const;
