@@ -1,6 +1,7 @@
 // GIF decoding through giflib, from the program's resources.
 #include "ui/Picture.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <gif_lib.h>
@@ -82,13 +83,15 @@ Picture Picture::FromResource(const wchar_t* name) {
 void Picture::Compose(uint32_t* target, int targetWidth, int targetHeight, int left, int top,
                       int width, int height) const {
   if (width <= 0 || height <= 0 || width_ == 0 || height_ == 0) return;
-  for (int y = 0; y < height; ++y) {
+  // Only the rows and columns that land in the target are visited: a page repainting a small
+  // part of itself composes into a small target with the picture far outside it.
+  for (int y = std::max(0, -top); y < height; ++y) {
     const int ty = top + y;
-    if (ty < 0 || ty >= targetHeight) continue;
+    if (ty >= targetHeight) break;
     const int sy = static_cast<int>(static_cast<int64_t>(y) * height_ / height);
-    for (int x = 0; x < width; ++x) {
+    for (int x = std::max(0, -left); x < width; ++x) {
       const int tx = left + x;
-      if (tx < 0 || tx >= targetWidth) continue;
+      if (tx >= targetWidth) break;
       const int sx = static_cast<int>(static_cast<int64_t>(x) * width_ / width);
       const size_t at = static_cast<size_t>(sy) * width_ + sx;
       if (alpha_[at] != 0) target[static_cast<size_t>(ty) * targetWidth + tx] = pixels_[at];

@@ -143,7 +143,8 @@ void SkinnedPage::SetHotspotVisible(size_t hotspot, bool visible) {
 void SkinnedPage::SetLabelText(size_t label, const std::string& text) {
   if (labels_[label].text == text) return;
   labels_[label].text = text;
-  if (labels_[label].visible) Invalidate();
+  // A label's text is clipped to its bounds: nothing outside them changes.
+  if (labels_[label].visible) InvalidateRect(window_, &labels_[label].bounds, FALSE);
 }
 
 void SkinnedPage::SetLabelVisible(size_t label, bool visible) {
@@ -271,10 +272,21 @@ int SkinnedPage::HotspotAt(POINT point) const {
 void SkinnedPage::Paint() {
   PAINTSTRUCT paint;
   HDC screen = BeginPaint(window_, &paint);
+  // Only the part that needs painting is composed and copied: while files are copied that is
+  // the file label alone, a small fraction of the page, and a whole page per file would cost
+  // more than copying a small file.
+  RECT dirty{};
+  const RECT page{0, 0, clientWidth_, clientHeight_};
+  if (!IntersectRect(&dirty, &paint.rcPaint, &page)) {
+    EndPaint(window_, &paint);
+    return;
+  }
+  const int width = dirty.right - dirty.left;
+  const int height = dirty.bottom - dirty.top;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = clientWidth_;
-  info.bmiHeader.biHeight = -clientHeight_;  // top-down rows
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -283,25 +295,31 @@ void SkinnedPage::Paint() {
   HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ previous = SelectObject(memory, image);
   auto* pixels = static_cast<uint32_t*>(bits);
-  std::fill(pixels, pixels + static_cast<size_t>(clientWidth_) * clientHeight_, 0x00C0C0C0u);
+  std::fill(pixels, pixels + static_cast<size_t>(width) * height, 0x00C0C0C0u);
   GdiFlush();
   SetBkMode(memory, TRANSPARENT);
   SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
-  // Bottom to top: pictures composed into the pixels, texts drawn over them.
+  // Bottom to top: pictures composed into the pixels, texts drawn over them, everything in
+  // page coordinates moved by the dirty part's top left corner.
   for (const PageItem& item : items_) {
     if (item.kind == PageItem::Kind::Picture) {
       const PictureControl& picture = pictures_[item.index];
       if (!picture.visible || picture.picture == nullptr) continue;
       GdiFlush();
-      picture.picture->Compose(pixels, clientWidth_, clientHeight_, picture.bounds.left,
-                               picture.bounds.top, picture.bounds.right - picture.bounds.left,
+      picture.picture->Compose(pixels, width, height, picture.bounds.left - dirty.left,
+                               picture.bounds.top - dirty.top,
+                               picture.bounds.right - picture.bounds.left,
                                picture.bounds.bottom - picture.bounds.top);
     } else if (item.kind == PageItem::Kind::Label) {
       const TextLabel& label = labels_[item.index];
-      if (!label.visible || label.text.empty()) continue;
+      RECT overlap;
+      if (!label.visible || label.text.empty() || !IntersectRect(&overlap, &label.bounds, &dirty)) {
+        continue;
+      }
       HGDIOBJ oldFont = SelectObject(memory, label.font);
       SetTextColor(memory, label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
       RECT bounds = label.bounds;
+      OffsetRect(&bounds, -dirty.left, -dirty.top);
       const std::wstring text = Cp1256ToWide(label.text);
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
       // Persian reads right to left from the right edge; paths stay left to right.
@@ -310,7 +328,7 @@ void SkinnedPage::Paint() {
       SelectObject(memory, oldFont);
     }
   }
-  BitBlt(screen, 0, 0, clientWidth_, clientHeight_, memory, 0, 0, SRCCOPY);
+  BitBlt(screen, dirty.left, dirty.top, width, height, memory, 0, 0, SRCCOPY);
   SelectObject(memory, previous);
   DeleteObject(image);
   DeleteDC(memory);
