@@ -1,0 +1,167 @@
+// Writes one of the benchmark's product trees, the same bytes for the same seed every time.
+//   bench_workload A|B|C SEED DEST
+//   A: 2,000 files of mixed sizes, 200,000,000 bytes in all, in nested folders
+//   B: 10,000 files of 4096 bytes in 500 folders
+//   C: one file of 1 GiB
+// DEST must not exist yet. Names are plain ASCII so every contender of the benchmark (cp,
+// xcopy, NSIS, setup.exe) reads them alike.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+// splitmix64: tiny, fast, and fully determined by its seed.
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  /// Uniform in [0, bound).
+  uint64_t Below(uint64_t bound) { return Next() % bound; }
+
+ private:
+  uint64_t state_;
+};
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "bench_workload: %s: %s\n", what.c_str(), std::strerror(errno));
+  std::exit(1);
+}
+
+void MakeDir(const std::string& path) {
+  if (mkdir(path.c_str(), 0755) != 0) Fail("cannot create " + path);
+}
+
+// File contents come from their own stream, so the sizes drawn for a tree do not depend on how
+// many bytes were written before.
+void WriteFile(const std::string& path, uint64_t size, Random& data) {
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) Fail("cannot create " + path);
+  static std::vector<uint64_t> buffer(1 << 17);  // 1 MiB
+  while (size > 0) {
+    const uint64_t bytes = size < buffer.size() * 8 ? size : buffer.size() * 8;
+    for (size_t i = 0; i < (bytes + 7) / 8; ++i) buffer[i] = data.Next();
+    if (std::fwrite(buffer.data(), 1, bytes, out) != bytes) Fail("cannot write " + path);
+    size -= bytes;
+  }
+  if (std::fclose(out) != 0) Fail("cannot close " + path);
+}
+
+struct Tree {
+  std::vector<std::string> dirs;  // relative, parents before children
+  std::vector<std::string> files;
+  std::vector<uint64_t> sizes;
+};
+
+// A: folders hang below a randomly chosen earlier folder (at most 5 deep); sizes are drawn
+// log-uniformly, mostly small with a tail of large files, then scaled to the exact total.
+Tree MixedTree(Random& random) {
+  constexpr int kDirs = 150;
+  constexpr int kFiles = 2000;
+  constexpr uint64_t kTotal = 200000000;
+  Tree tree;
+  std::vector<int> depth;
+  for (int d = 0; d < kDirs; ++d) {
+    // -1: the tree's root. A folder already 5 levels deep takes no children.
+    int parent = static_cast<int>(random.Below(static_cast<uint64_t>(d) + 1)) - 1;
+    if (parent >= 0 && depth[parent] >= 4) parent = -1;
+    char name[16];
+    std::snprintf(name, sizeof name, "dir%03d", d);
+    tree.dirs.push_back(parent < 0 ? name : tree.dirs[parent] + "/" + name);
+    depth.push_back(parent < 0 ? 0 : depth[parent] + 1);
+  }
+  static const char* const kExtensions[] = {"dat", "txt", "bin", "dll", "exe", "png", "cab"};
+  std::vector<uint64_t> raw;
+  unsigned __int128 rawTotal = 0;
+  for (int f = 0; f < kFiles; ++f) {
+    // One in ten files is large: 256 KiB to 8 MiB; the rest 256 B to 256 KiB.
+    const bool large = random.Below(10) == 0;
+    const int exponent = large ? 18 + static_cast<int>(random.Below(5))
+                               : 8 + static_cast<int>(random.Below(10));
+    const uint64_t value = (uint64_t{1} << exponent) + random.Below(uint64_t{1} << exponent);
+    raw.push_back(value);
+    rawTotal += value;
+    const uint64_t dir = random.Below(kDirs + 1);  // kDirs: the tree's root
+    char name[32];
+    std::snprintf(name, sizeof name, "file%04d.%s", f, kExtensions[random.Below(7)]);
+    tree.files.push_back(dir == kDirs ? name : tree.dirs[dir] + "/" + name);
+  }
+  uint64_t assigned = 0;
+  for (int f = 0; f < kFiles; ++f) {
+    uint64_t size = static_cast<uint64_t>(raw[f] * kTotal / rawTotal);
+    if (size == 0) size = 1;  // an empty file would not be installed at all
+    if (f == kFiles - 1) size = kTotal > assigned ? kTotal - assigned : 1;
+    tree.sizes.push_back(size);
+    assigned += size;
+  }
+  return tree;
+}
+
+// B: 20 folders with 24 subfolders each, 500 folders in all, 20 files in every one.
+Tree SmallFilesTree() {
+  Tree tree;
+  for (int top = 0; top < 20; ++top) {
+    char name[16];
+    std::snprintf(name, sizeof name, "group%02d", top);
+    const std::string group = name;
+    tree.dirs.push_back(group);
+    for (int sub = 0; sub < 24; ++sub) {
+      std::snprintf(name, sizeof name, "/part%02d", sub);
+      tree.dirs.push_back(group + name);
+    }
+  }
+  int n = 0;
+  for (const std::string& dir : tree.dirs) {
+    for (int f = 0; f < 20; ++f, ++n) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/item%05d.dat", n);
+      tree.files.push_back(dir + name);
+      tree.sizes.push_back(4096);
+    }
+  }
+  return tree;
+}
+
+Tree OneLargeFileTree() {
+  Tree tree;
+  tree.files.push_back("large.bin");
+  tree.sizes.push_back(uint64_t{1} << 30);
+  return tree;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4 || std::strlen(argv[1]) != 1 || argv[1][0] < 'A' || argv[1][0] > 'C') {
+    std::fprintf(stderr, "usage: bench_workload A|B|C SEED DEST\n");
+    return 2;
+  }
+  const char kind = argv[1][0];
+  const uint64_t seed = std::strtoull(argv[2], nullptr, 0);
+  const std::string dest = argv[3];
+  Random random(seed * 3 + static_cast<uint64_t>(kind));
+  Random data(~seed ^ static_cast<uint64_t>(kind) << 56);
+  const Tree tree = kind == 'A' ? MixedTree(random) : kind == 'B' ? SmallFilesTree()
+                                                                   : OneLargeFileTree();
+  MakeDir(dest);
+  for (const std::string& dir : tree.dirs) MakeDir(dest + "/" + dir);
+  uint64_t total = 0;
+  for (size_t i = 0; i < tree.files.size(); ++i) {
+    WriteFile(dest + "/" + tree.files[i], tree.sizes[i], data);
+    total += tree.sizes[i];
+  }
+  std::printf("%c: %zu files, %zu folders, %llu bytes\n", kind, tree.files.size(),
+              tree.dirs.size(), static_cast<unsigned long long>(total));
+  return 0;
+}

@@ -1,0 +1,388 @@
+#!/usr/bin/env bash
+# The installer against its peers on three generated media, side by side on this machine and
+# this Wine: see tools/bench/README.md. Run as root (it installs what it needs from Debian).
+#   bash tools/bench/run.sh [RUNS]      RUNS: timed runs per contender and workload (5)
+# Progress goes to stderr; the table to stdout and to build/bench/results.md.
+# BENCH_WORKLOADS="A B C" picks workloads (for trying the script on a small one).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+top=$(pwd)
+runs=${1:-5}
+workloads=${BENCH_WORKLOADS:-A B C}
+seed=20240601
+[[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [RUNS]" >&2; exit 2; }
+
+out="$top/build/bench"
+win="$top/build/win64"
+tools="$top/build/native/tools/bench"
+mkdir -p "$out"
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+log() { echo "[$(date +%T)] $*" >&2; }
+
+# ---------------------------------------------------------------- set-up (not timed)
+
+bash tools/setup.sh >&2
+missing=()
+for p in nsis libx11-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+fi
+log "building (win64, and the native generator and screen watcher)"
+{
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 -j2
+  cmake --preset native >/dev/null
+  cmake --build --preset native -j2 --target bench_workload bench_xwatch
+} >&2
+
+source tools/xvfb.sh
+source tools/wine-env.sh "$out/wine"
+cleanup() {
+  set +e
+  [ -n "${setup_pid:-}" ] && kill "$setup_pid" 2>/dev/null
+  installer_wine_stop
+  installer_xvfb_stop
+}
+trap cleanup EXIT
+installer_xvfb_start force
+# A fresh prefix per benchmark, so nothing an earlier run left behind changes the figures.
+installer_wine_stop
+rm -rf "$out/wine"
+source tools/wine-env.sh "$out/wine"
+log "creating the Wine prefix"
+installer_wine_prefix_ready >&2
+wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+drive_c="$WINEPREFIX/drive_c"
+uninstall_key='HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane'
+xwatch="$tools/bench_xwatch"
+
+# ---------------------------------------------------------------- what the screen shows
+
+# Pages are centred on the 1280 x 1024 screen: every page picture's top left is at 230,160
+# (the 824-pixel pages draw theirs 2 pixels in; the finish picture lies 2 rows lower).
+read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+pic_x=$(((screen_w - 819) / 2))
+pic_y=$(((screen_h - 704) / 2))
+# The colour of a picture's pixel as RRGGBB.
+picture_colour() {
+  convert "$top/assets/$1.gif[0]" -crop "1x1+$2+$3" -depth 8 txt:- |
+    sed -n '2s/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p'
+}
+# "X,Y,RRGGBB" arguments of bench_xwatch for points of a picture placed at OX,OY on screen.
+screen_points() {
+  local gif=$1 ox=$2 oy=$3 point
+  shift 3
+  for point in "$@"; do
+    local x=${point%,*} y=${point#*,}
+    echo "$((ox + x)),$((oy + y)),$(picture_colour "$gif" "$x" "$y")"
+  done
+}
+# Points where the welcome, install and finish pictures differ, away from the labels and the
+# gauge that change during a run (picture coordinates).
+mapfile -t welcome_points < <(screen_points welcome "$pic_x" "$pic_y" 348,202 460,202 551,328)
+mapfile -t install_points < <(screen_points install "$pic_x" "$pic_y" 348,202 460,202 551,328)
+mapfile -t finish_points < <(screen_points finish6 "$pic_x" $((pic_y + 2)) 628,189 635,448 262,613)
+for i in 0 1 2; do
+  [ "${welcome_points[$i]}" != "${install_points[$i]}" ] ||
+    { echo "bench: welcome and install pictures agree at ${welcome_points[$i]}" >&2; exit 1; }
+done
+# The minimal window is painted in one colour (MinimalWindow.cpp).
+minimal_points=("$((screen_w / 2)),$((screen_h / 2)),2060a0" "$((pic_x + 20)),$((pic_y + 20)),2060a0")
+welcome_name='نصب برنامه '
+minimal_name='bench minimal window'
+
+# ---------------------------------------------------------------- the media
+
+# Each workload's tree is the medium's CAB folder beside the sample medium's own files (the
+# staged programs, the system library, the font); generated once per seed and generator.
+generator_stamp="$seed $(md5sum <"$tools/bench_workload" | cut -c1-16)"
+for w in $workloads; do
+  tree="$out/trees/$w"
+  if [ "$(cat "$tree.stamp" 2>/dev/null)" != "$generator_stamp" ]; then
+    log "generating workload $w"
+    rm -rf "$tree" "$tree.stamp"
+    mkdir -p "$out/trees"
+    "$tools/bench_workload" "$w" "$seed" "$tree" >&2
+    echo "$generator_stamp" >"$tree.stamp"
+  fi
+  medium="$out/media/$w"
+  bash tools/make-medium.sh "$medium" "$win" 0
+  cp -al "$tree/." "$medium/CAB/"
+  # NSIS stores the same tree uncompressed; building it is set-up, not timed.
+  nsis_exe="$out/media/nsis-$w.exe"
+  cat >"$out/media/nsis-$w.nsi" <<EOF
+Unicode true
+Target amd64-unicode
+SetCompress off
+SetDatablockOptimize off
+Name "bench $w"
+OutFile "$nsis_exe"
+InstallDir "C:\\bench-nsis"
+RequestExecutionLevel user
+Section
+  SetOutPath \$INSTDIR
+  File /r "$medium/CAB/*"
+SectionEnd
+EOF
+  log "building the NSIS installer of workload $w"
+  makensis -V1 "$out/media/nsis-$w.nsi" >&2
+done
+
+# ---------------------------------------------------------------- contenders
+
+now_us() { echo "${EPOCHREALTIME/./}"; }
+ms_between() { echo $((($2 - $1) / 1000)); }  # microseconds in, whole milliseconds out
+
+use_medium() {
+  medium="$out/media/$1"
+  ln -sfn "$medium" "$WINEPREFIX/dosdevices/d:"
+}
+
+# What an installation leaves outside its folder goes too, so every run does the same work:
+# the uninstall entry (setup.exe would start the installed program instead) and the font.
+reset_installation() {
+  rm -rf "$drive_c/Telmorquistane" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
+  wine64 reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+  sync
+}
+
+run_cp() {
+  rm -rf "$out/cp-target"
+  sync
+  local t0
+  t0=$(now_us)
+  cp -r "$medium/CAB" "$out/cp-target"
+  ms_between "$t0" "$(now_us)"
+}
+
+run_xcopy() {
+  rm -rf "$drive_c/bench-xcopy"
+  sync
+  local t0
+  t0=$(now_us)
+  wine64 xcopy /E /I /Q 'D:\CAB' 'C:\bench-xcopy' </dev/null >/dev/null 2>&1
+  ms_between "$t0" "$(now_us)"
+}
+
+run_nsis() {
+  rm -rf "$drive_c/bench-nsis"
+  sync
+  local t0
+  t0=$(now_us)
+  wine64 "$out/media/nsis-$1.exe" /S '/D=C:\bench-nsis' </dev/null >/dev/null 2>&1
+  ms_between "$t0" "$(now_us)"
+}
+
+run_engine() {
+  reset_installation
+  local t0 line
+  t0=$(now_us)
+  line=$(cd "$medium" && wine64 "$win/tools/bench/bench_engine.exe" </dev/null 2>>"$out/engine.log")
+  echo "$(ms_between "$t0" "$(now_us)") $line"
+}
+
+# setup.exe through its wizard: Enter on the welcome page, Enter on the install page, and the
+# finish page. Prints "START_TO_FINISH_MS ENTER_TO_FINISH_MS FIRST_PAGE_MS PEAK_KIB".
+run_setup() {
+  reset_installation
+  local wpid t0 shown enter finished hwm
+  "$xwatch" page 60 "$welcome_name" "${welcome_points[@]}" >"$out/watch" &
+  wpid=$!
+  t0=$(now_us)
+  # wine64 keeps the process id it was started with: this is the Windows process itself.
+  (cd "$medium" && exec wine64 SETUP.EXE) </dev/null >>"$out/setup.log" 2>&1 &
+  setup_pid=$!
+  wait "$wpid"
+  shown=$(($(cut -d' ' -f2 "$out/watch") / 1000))
+  xdotool key Return
+  "$xwatch" pixels 60 "${install_points[@]}" >/dev/null
+  enter=$(now_us)
+  xdotool key Return
+  finished=$(($("$xwatch" -i 10 pixels 900 "${finish_points[@]}") / 1000))
+  # The kernel's high-water mark of the resident set: the peak over the whole run, without
+  # polling (the finish page waits for Enter, so the process is still there).
+  hwm=$(awk '/^VmHWM:/ {print $2}' "/proc/$setup_pid/status")
+  xdotool key Return
+  wait "$setup_pid" || true
+  setup_pid=
+  echo "$(ms_between "$t0" "$finished") $(ms_between "$enter" "$finished") $(ms_between "$t0" "$shown") $hwm"
+}
+
+# A program started until its first window is painted, then stopped. Prints
+# "MAPPED_MS PAINTED_MS PEAK_KIB". Used alike for setup.exe and the minimal window program.
+run_first_page() {
+  local name=$1 wpid t0 watch pid hwm
+  shift 1
+  local -a points=()
+  while [ "$1" != -- ]; do points+=("$1"); shift; done
+  shift
+  "$xwatch" page 60 "$name" "${points[@]}" >"$out/watch" &
+  wpid=$!
+  t0=$(now_us)
+  (cd "$medium" && exec wine64 "$@") </dev/null >>"$out/setup.log" 2>&1 &
+  setup_pid=$!
+  wait "$wpid"
+  read -r mapped painted <"$out/watch"
+  hwm=$(awk '/^VmHWM:/ {print $2}' "/proc/$setup_pid/status")
+  kill "$setup_pid"
+  wait "$setup_pid" 2>/dev/null || true
+  setup_pid=
+  echo "$(ms_between "$t0" $((mapped / 1000))) $(ms_between "$t0" $((painted / 1000))) $hwm"
+}
+
+# ---------------------------------------------------------------- measuring
+
+raw="$out/raw"
+rm -rf "$raw"
+mkdir -p "$raw"
+first=${workloads%% *}
+use_medium "$first"
+
+# Warm-up, not counted: the prefix's first window program builds Wine's font cache and the
+# first run of each program loads it from disk.
+log "warming up"
+reset_installation
+run_first_page "$welcome_name" "${welcome_points[@]}" -- SETUP.EXE >/dev/null
+run_first_page "$minimal_name" "${minimal_points[@]}" -- "$win/tools/bench/minimal_window.exe" >/dev/null
+# Warm cache: every contender reads the media (and NSIS its installers) from memory.
+for w in $workloads; do
+  find "$out/media/$w/CAB" -type f -exec cat {} + >/dev/null
+  cat "$out/media/nsis-$w.exe" >/dev/null
+done
+
+log "start-up: setup.exe's welcome page and the minimal window program, $runs runs each"
+for r in $(seq "$runs"); do
+  reset_installation
+  run_first_page "$welcome_name" "${welcome_points[@]}" -- SETUP.EXE >>"$raw/startup.setup"
+  run_first_page "$minimal_name" "${minimal_points[@]}" -- \
+    "$win/tools/bench/minimal_window.exe" >>"$raw/startup.minimal"
+done
+
+# The gauge of the real install page over a whole run, once per workload (bench_pages).
+for w in $workloads; do
+  use_medium "$w"
+  reset_installation
+  log "workload $w: the install page in process (gauge repaints)"
+  (cd "$medium" && wine64 "$win/tools/bench/bench_pages.exe" </dev/null 2>>"$out/pages.log") \
+    >"$raw/$w.pages"
+done
+
+# Round robin: every run of every contender sees the machine in the same kind of moment.
+for r in $(seq "$runs"); do
+  for w in $workloads; do
+    use_medium "$w"
+    cp_ms=$(run_cp); echo "$cp_ms" >>"$raw/$w.cp"
+    xcopy_ms=$(run_xcopy); echo "$xcopy_ms" >>"$raw/$w.xcopy"
+    nsis_ms=$(run_nsis "$w"); echo "$nsis_ms" >>"$raw/$w.nsis"
+    engine=$(run_engine); echo "$engine" >>"$raw/$w.engine"
+    setup=$(run_setup); echo "$setup" >>"$raw/$w.setup"
+    read -r setup_total setup_copy _ <<<"$setup"
+    log "run $r/$runs, $w: cp ${cp_ms} ms, xcopy ${xcopy_ms} ms, NSIS ${nsis_ms} ms, engine ${engine%% *} ms, setup.exe ${setup_copy} ms (${setup_total} ms from its start)"
+  done
+done
+rm -rf "$out/cp-target" "$drive_c/bench-xcopy" "$drive_c/bench-nsis"
+
+# ---------------------------------------------------------------- the table
+
+# Median of column COL (1-based) of FILE.
+median() {
+  awk -v c="$2" '{print $c}' "$1" | sort -n |
+    awk '{v[NR] = $1} END {if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+# A value of a "key=value" line.
+field() { tr ' ' '\n' <"$1" | sed -n "s/^$2=//p" | head -n 1; }
+secs() { awk -v ms="$1" 'BEGIN {printf "%.2f", ms / 1000}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+mib() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
+verdict() { if awk "BEGIN {exit !($1)}"; then echo PASS; else echo FAIL; fi; }
+
+load_end=$(cut -d' ' -f1-3 /proc/loadavg)
+results="$out/results.md"
+{
+  echo "# Benchmark: setup.exe and its peers ($(date -u '+%Y-%m-%d %H:%M UTC'))"
+  echo
+  echo "$(nproc) cores, $(wine64 --version), medians of $runs runs, warm cache, target removed before"
+  echo "every run. Load average before: $load_start; after: $load_end."
+  echo
+  echo "## Wall time (seconds, median)"
+  echo
+  echo "setup.exe is timed from the Enter that starts the copy to the finish page on screen, and"
+  echo "from its process start to the finish page (the wizard's two pages and key presses"
+  echo "included); it also installs the system library, the font, the shortcuts and the registry"
+  echo "entries after the copy. The engine runs the same installation without a window. xcopy,"
+  echo "NSIS and the engine are timed from process start to exit, cp -r natively."
+  echo
+  echo "| workload | files | bytes | cp -r | xcopy /E /I /Q | NSIS /S | engine alone | setup.exe Enter→finish | setup.exe start→finish | setup ÷ cp | setup ÷ NSIS | setup ÷ xcopy | engine ÷ cp |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+  for w in $workloads; do
+    files=$(field "$raw/$w.engine" files)
+    bytes=$(field "$raw/$w.engine" bytes)
+    cp_ms=$(median "$raw/$w.cp" 1); xc_ms=$(median "$raw/$w.xcopy" 1); ns_ms=$(median "$raw/$w.nsis" 1)
+    en_ms=$(median "$raw/$w.engine" 1); se_ms=$(median "$raw/$w.setup" 2); ss_ms=$(median "$raw/$w.setup" 1)
+    echo "| $w | $files | $bytes | $(secs "$cp_ms") | $(secs "$xc_ms") | $(secs "$ns_ms") | $(secs "$en_ms") | $(secs "$se_ms") | $(secs "$ss_ms") | $(ratio "$se_ms" "$cp_ms") | $(ratio "$se_ms" "$ns_ms") | $(ratio "$se_ms" "$xc_ms") | $(ratio "$en_ms" "$cp_ms") |"
+  done
+  echo
+  echo "## Memory, repaints, start-up"
+  echo
+  echo "Peak memory is the kernel's high-water mark of the resident set (VmHWM) of the Windows"
+  echo "process, read on the finish page; Wine's own libraries count in it, hence the minimal"
+  echo "window program beside it. Gauge repaints: the real install page run in process by"
+  echo "bench_pages on the same medium, every paint of the gauge counted. First page: process"
+  echo "start to the window mapped and to its picture on the screen."
+  echo
+  echo "| workload | setup.exe peak memory (MiB) | above the minimal window (MiB) | gauge repaints | install page in process (s) |"
+  echo "|---|---|---|---|---|"
+  min_hwm=$(median "$raw/startup.minimal" 3)
+  for w in $workloads; do
+    hwm=$(median "$raw/$w.setup" 4)
+    echo "| $w | $(mib "$hwm") | $(mib $((hwm - min_hwm))) | $(field "$raw/$w.pages" repaints) | $(secs "$(field "$raw/$w.pages" ms)") |"
+  done
+  echo
+  echo "| program | window mapped (ms) | picture on screen (ms) | peak memory (MiB) |"
+  echo "|---|---|---|---|"
+  echo "| setup.exe, welcome page | $(median "$raw/startup.setup" 1) | $(median "$raw/startup.setup" 2) | $(mib "$(median "$raw/startup.setup" 3)") |"
+  echo "| minimal window program | $(median "$raw/startup.minimal" 1) | $(median "$raw/startup.minimal" 2) | $(mib "$min_hwm") |"
+  echo
+  echo "Of setup.exe's start-up, decoding its six page pictures takes $(field "$raw/$first.pages" decode_ms) ms and creating"
+  echo "the four pages (decoding included) $(field "$raw/$first.pages" create_ms) ms (bench_pages, measured in process)."
+  echo
+  echo "## Targets"
+  echo
+  echo "| target | measured | result |"
+  echo "|---|---|---|"
+  for w in $workloads; do
+    se_ms=$(median "$raw/$w.setup" 2)
+    for peer in nsis xcopy; do
+      p_ms=$(median "$raw/$w.$peer" 1)
+      echo "| $w: setup.exe ahead of $peer | $(secs "$se_ms") s vs $(secs "$p_ms") s | $(verdict "$se_ms < $p_ms") |"
+    done
+    if [ "$w" != B ]; then
+      cp_ms=$(median "$raw/$w.cp" 1)
+      echo "| $w: setup.exe at most 2x cp -r | $(ratio "$se_ms" "$cp_ms")x | $(verdict "$se_ms <= 2 * $cp_ms") |"
+    fi
+    repaints=$(field "$raw/$w.pages" repaints)
+    echo "| $w: gauge repaints ≤ 101 | $repaints | $(verdict "$repaints <= 101") |"
+    if [ "$w" = B ]; then
+      hwm=$(median "$raw/B.setup" 4)
+      echo "| B: setup.exe peak memory under 32 MiB | $(mib "$hwm") MiB ($(mib $((hwm - min_hwm))) MiB above the minimal window) | $(verdict "$hwm < 32 * 1024") |"
+    fi
+  done
+  first_setup=$(median "$raw/startup.setup" 2)
+  first_min=$(median "$raw/startup.minimal" 2)
+  echo "| first page within 100 ms of the minimal window | $first_setup ms vs $first_min ms | $(verdict "$first_setup - $first_min <= 100") |"
+  echo
+  echo "## Every run (ms)"
+  echo
+  echo "setup.exe: start→finish, Enter→finish, start→welcome picture, VmHWM KiB. Start-up:"
+  echo "mapped, painted, VmHWM KiB."
+  echo
+  echo '```'
+  for f in "$raw"/*; do
+    printf '%s: %s\n' "$(basename "$f")" "$(cut -d' ' -f1-4 "$f" | paste -sd'|' | sed 's/|/ | /g')"
+  done
+  echo '```'
+} >"$results"
+cat "$results"
+log "results saved to $results; raw figures in $raw"
