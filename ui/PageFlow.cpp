@@ -26,4 +26,9 @@ bool UsesNewFinishPicture(uint8_t majorVersion) { return majorVersion > 5; }
 
 int CentredPosition(int desktopSize, int pageSize) { return (desktopSize - pageSize) / 2; }
 
+bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint32_t lastRepaint) {
+  if (static_cast<int64_t>(progress) - previous >= kFileLabelImmediateUnits) return true;
+  return now - lastRepaint >= kFileLabelInterval;  // unsigned: right across the clock's wrap
+}
+
 }  // namespace installer

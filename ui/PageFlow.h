@@ -21,4 +21,19 @@ bool UsesNewFinishPicture(uint8_t majorVersion);
 /// Where a page of `pageSize` lands when centred on a desktop of `desktopSize`.
 int CentredPosition(int desktopSize, int pageSize);
 
+/// While small files go by, the file label is repainted at most this often (milliseconds):
+/// under Wine every repaint of a page with a see-through colour costs about a millisecond,
+/// more than copying a small file, and no screen shows a name for less than a frame anyway.
+inline constexpr uint32_t kFileLabelInterval = 20;
+/// A file of this many progress units (1000 bytes) or more always shows its name before its
+/// copy begins: from a disc it takes long enough to be read.
+inline constexpr int32_t kFileLabelImmediateUnits = 64;
+
+/// Whether the file label is repainted for the file now starting, given the gauge position
+/// before it (`previous`) and with it (`progress`, which counts the file as done), the time
+/// now and the time of the label's last repaint (milliseconds of a wrapping 32-bit clock).
+/// The label's text changes for every file either way; a repaint left out shows the newer
+/// text at the next one.
+bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint32_t lastRepaint);
+
 }  // namespace installer

@@ -73,6 +73,8 @@ class SkinnedPage {
   // Hotspot and label state changes repaint the page.
   void SetHotspotVisible(size_t hotspot, bool visible);
   void SetLabelText(size_t label, const std::string& text);
+  /// Changes the text without repainting the label; the next repaint shows it.
+  void SetLabelTextQuietly(size_t label, const std::string& text) { labels_[label].text = text; }
   void SetLabelVisible(size_t label, bool visible);
   void SetLabelColour(size_t label, COLORREF colour);
   /// Paints the page now (the disk figures are shown at once, not at the next idle paint).
@@ -104,6 +106,8 @@ class SkinnedPage {
   void AddChild(HWND child);
   void SetPictureBounds(size_t picture, RECT bounds);
   PictureControl& PictureAt(size_t picture) { return pictures_[picture]; }
+  /// Repaints a label's box at the next paint.
+  void InvalidateLabel(size_t label);
   /// The window that gets the keyboard focus when the page is shown.
   virtual HWND FocusTarget() const { return window_; }
 
@@ -118,7 +122,6 @@ class SkinnedPage {
   int HotspotAt(POINT point) const;
   void UpdateTooltips();
   void Invalidate();
-  void InvalidateLabel(size_t label);
 
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;

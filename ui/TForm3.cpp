@@ -74,7 +74,14 @@ void TForm3::NextClick() {
   if (installStarted_) return;
   installStarted_ = true;
   majorVersion_ = static_cast<uint8_t>(session_.platform.GetVersion() & 0xFF);
-  RunInstall(session_, LabelText(path_), *this);
+  // The file label names the last file begun once the copy has ended, however it ended.
+  try {
+    RunInstall(session_, LabelText(path_), *this);
+  } catch (...) {
+    if (fileLabelBehind_) InvalidateLabel(fileName_);
+    throw;
+  }
+  if (fileLabelBehind_) InvalidateLabel(fileName_);
   RunPostCopySteps(session_);
 
   SetLabelVisible(wait_, false);
@@ -127,8 +134,16 @@ void TForm3::CopyStarting(int32_t maxValue) {
 }
 
 void TForm3::FileStarting(int32_t progress, const std::string& caption) {
+  const int32_t previous = lastProgress_;
+  lastProgress_ = progress;
   gauge_->SetProgress(progress);
-  SetLabelText(fileName_, caption);
+  const uint32_t now = clock_ != nullptr ? clock_() : GetTickCount();
+  SetLabelTextQuietly(fileName_, caption);
+  fileLabelBehind_ = !RepaintFileLabelNow(previous, progress, now, fileLabelRepainted_);
+  if (!fileLabelBehind_) {
+    InvalidateLabel(fileName_);
+    fileLabelRepainted_ = now;
+  }
 }
 
 }  // namespace installer

@@ -36,6 +36,8 @@ class TForm3 : public SkinnedPage, public InstallObserver {
   const std::string& FileNameText() const { return LabelText(fileName_); }
   bool Finished() const { return HotspotVisible(okExit_); }
   TGauge& Gauge() { return *gauge_; }
+  /// The clock of the file label's repaint pacing (GetTickCount unless a test sets another).
+  void SetClockForTesting(uint32_t (*clock)()) { clock_ = clock; }
 
   // Hotspot indices, for tests that click them.
   size_t NextHotspot() const { return next_; }
@@ -51,6 +53,10 @@ class TForm3 : public SkinnedPage, public InstallObserver {
   std::unique_ptr<TGauge> gauge_;
   bool installStarted_ = false;
   uint8_t majorVersion_ = 0;
+  uint32_t (*clock_)() = nullptr;
+  int32_t lastProgress_ = 0;         ///< the position the last file reported
+  uint32_t fileLabelRepainted_ = 0;  ///< clock at the file label's last repaint
+  bool fileLabelBehind_ = false;     ///< the label's text is newer than its last repaint
 
   size_t imageToz_ = 0, imageToz2_ = 0, image1_ = 0;
   size_t cancel_ = 0, next_ = 0, change_ = 0, okExit_ = 0;

@@ -49,5 +49,29 @@ TEST(PageFlowTest, FinishPictureByMajorVersionAndCentring) {
   EXPECT_EQ(CentredPosition(600, 704), -52);
 }
 
+TEST(PageFlowTest, FileLabelRepaintsAtMostEveryIntervalExceptForLargerFiles) {
+  const struct {
+    int32_t previous, progress;
+    uint32_t now, lastRepaint;
+    bool repaint;
+  } cases[] = {
+      {0, 4, 1000, 990, false},         // a small file 10 ms after the last repaint
+      {0, 4, 1000, 981, false},         // 19 ms
+      {0, 4, 1000, 980, true},          // 20 ms: time for the next one
+      {0, 4, 1000, 0, true},            // the first file of the run
+      {100, 163, 1000, 999, false},     // 63 units: still a small file
+      {100, 164, 1000, 999, true},      // 64 units and more show their name at once
+      {100, 5000, 1000, 1000, true},
+      {5, 5, 1000, 995, false},         // a file that adds nothing to the gauge
+      {0, 4, 3, 0xFFFFFFF0u, false},    // across the clock's wrap: 19 ms later is not due,
+      {0, 4, 4, 0xFFFFFFF0u, true},     // 20 ms later is
+      {2147483000, 2147483647, 7, 6, true},  // a jump near the top of the range
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RepaintFileLabelNow(c.previous, c.progress, c.now, c.lastRepaint), c.repaint)
+        << c.previous << " -> " << c.progress << " at " << c.now << ", last " << c.lastRepaint;
+  }
+}
+
 }  // namespace
 }  // namespace installer

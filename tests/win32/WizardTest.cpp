@@ -208,6 +208,61 @@ TEST_F(WizardTest, ANewFileNameRepaintsTheFileLabelAlone) {
   EXPECT_EQ(dirty.bottom, 513 + 20);
 }
 
+uint32_t fakeClock = 0;
+uint32_t FakeClock() { return fakeClock; }
+
+TEST_F(WizardTest, FileLabelRepaintsArePacedButItsTextFollowsEveryFile) {
+  Key(*Form1, 13);
+  Pump();
+  Form3->SetClockForTesting(FakeClock);
+  RECT dirty{};
+  const auto repainted = [&] {
+    const bool pending = GetUpdateRect(Form3->Handle(), &dirty, FALSE) != FALSE;
+    Pump();
+    return pending;
+  };
+  const struct {
+    uint32_t clock;
+    int32_t progress;
+    const char* caption;
+    bool repaint;
+  } files[] = {
+      {1000, 4, "File: CAB\\a.bin", true},     // the first file
+      {1005, 8, "File: CAB\\b.bin", false},    // 5 ms later, small
+      {1019, 12, "File: CAB\\c.bin", false},   // 19 ms after the last repaint
+      {1020, 16, "File: CAB\\d.bin", true},    // 20 ms
+      {1021, 900, "File: CAB\\big.bin", true},  // large: its name shows before its copy
+      {1022, 904, "File: CAB\\e.bin", false},
+  };
+  for (const auto& f : files) {
+    fakeClock = f.clock;
+    Form3->FileStarting(f.progress, f.caption);
+    EXPECT_EQ(Form3->FileNameText(), f.caption);
+    EXPECT_EQ(repainted(), f.repaint) << f.caption;
+  }
+  Form3->SetClockForTesting(nullptr);
+}
+
+TEST_F(WizardTest, RunStoppedByAnErrorShowsTheLastFileBegun) {
+  // Small files within one repaint interval, then a step after the copy that fails: the
+  // label's newest text, not a stale one, must be painted under the error report.
+  for (int i = 1; i <= 5; ++i) AddSource("small" + std::to_string(i) + ".txt", "x");
+  CreateDirectoryW(W(medium + "\\System").c_str(), nullptr);
+  ASSERT_TRUE(testing::WriteBytes(medium + "\\System\\SYSTEM.TXT", "a.dll\r\n"));
+  testing::HeldOpenFile holder(medium + "\\System\\SYSTEM.TXT");
+  ASSERT_TRUE(holder.held());
+  Form3->SetClockForTesting(FakeClock);
+  fakeClock = 5000;
+  Key(*Form1, 13);
+  Pump();
+  EXPECT_THROW(Form3->NextClick(), std::exception);
+  Form3->SetClockForTesting(nullptr);
+  RECT dirty{};
+  ASSERT_TRUE(GetUpdateRect(Form3->Handle(), &dirty, FALSE));
+  EXPECT_EQ(dirty.top, 513);
+  EXPECT_EQ(Form3->FileNameText(), "File: CAB\\" + Form3->Session().FileList.back());
+}
+
 TEST_F(WizardTest, InputDuringTheCopyIsIgnoredAndEscOkEndsBeforeTheNextFile) {
   for (int i = 1; i <= 5; ++i) AddSource("file" + std::to_string(i) + ".txt", "content");
   int opened = 0;
