@@ -20,6 +20,9 @@ void CreateWizardPages() {
   Application::Guard([] { Form1->FormCreate(); });
   if (Application::Terminated()) return;
   Form1->Show();
+  // Painted now rather than when the message loop starts: the welcome page is on the screen
+  // while the other three pages are being created.
+  UpdateWindow(Form1->Handle());
   // The install page takes the current directory as the medium's root before the folder
   // chooser exists, whose folder list moves the current directory.
   Form3 = new TForm3();

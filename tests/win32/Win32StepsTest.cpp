@@ -147,6 +147,28 @@ void RemoveObstacle(const std::string& path) {
   if (!DeleteFileW(W(path).c_str())) RemoveDirectoryW(W(path).c_str());
 }
 
+/// Runs `step` with the obstacle in place: a folder is the create error naming `destination`,
+/// a file in use or read-only is kept as it was, without an error.
+template <typename Step>
+void ExpectObstacleOutcome(const ObstacleCase& c, const std::string& destination, Step step,
+                           const std::string& oldContent) {
+  auto holder = PlaceObstacle(c.obstacle, destination, oldContent);
+  if (c.obstacle == Obstacle::Folder) {
+    try {
+      step();
+      ADD_FAILURE() << "no error raised";
+    } catch (const InstallError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + destination + "\". ", 0), 0u)
+          << e.what();
+    }
+    EXPECT_FALSE(Exists(PartialCopyName(destination)));
+  } else {
+    EXPECT_NO_THROW(step());
+    holder.reset();
+    EXPECT_EQ(ReadBytes(destination), oldContent);
+  }
+}
+
 std::string WindowsFolder(const char* sub) {
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
@@ -160,23 +182,8 @@ TEST_F(Win32StepsTest, SystemFileThatCannotBeReplacedIsKept) {
   ASSERT_TRUE(WriteBytes(root + "\\System\\" + name, "the medium's newer version"));
   for (const ObstacleCase& c : kObstacles) {
     SCOPED_TRACE(c.what);
-    auto holder = PlaceObstacle(c.obstacle, destination, "the version in use");
-    if (c.obstacle == Obstacle::Folder) {
-      try {
-        InstallSystemFiles(session);
-        ADD_FAILURE() << "no error raised";
-      } catch (const InstallError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + destination + "\". ", 0),
-                  0u)
-            << e.what();
-      }
-      EXPECT_FALSE(Exists(PartialCopyName(destination)));
-    } else {
-      EXPECT_NO_THROW(InstallSystemFiles(session));
-      holder.reset();
-      EXPECT_EQ(ReadBytes(destination), "the version in use");
-    }
-    holder.reset();
+    ExpectObstacleOutcome(c, destination, [&] { InstallSystemFiles(session); },
+                          "the version in use");
     RemoveObstacle(destination);
   }
 }
@@ -191,28 +198,13 @@ TEST_F(Win32StepsTest, FontThatIsAlreadyThereIsKeptAndEnteredAgain) {
     for (const char* key : {kFontsKey, kFontsKeyNt}) {
       RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
     }
-    auto holder = PlaceObstacle(c.obstacle, destination, "the font in use");
-    if (c.obstacle == Obstacle::Folder) {
-      try {
-        InstallFonts(session);
-        ADD_FAILURE() << "no error raised";
-      } catch (const InstallError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + destination + "\". ", 0),
-                  0u)
-            << e.what();
-      }
-    } else {
-      EXPECT_NO_THROW(InstallFonts(session));
-      holder.reset();
-      EXPECT_EQ(ReadBytes(destination), "the font in use");
-    }
+    ExpectObstacleOutcome(c, destination, [&] { InstallFonts(session); }, "the font in use");
     // The values are written before the copy is tried, in every case.
     for (const char* key : {kFontsKey, kFontsKeyNt}) {
       EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, W(key), W(name)).data, WithNul(W(destination)))
           << key;
       RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
     }
-    holder.reset();
     RemoveObstacle(destination);
   }
 }
