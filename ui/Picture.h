@@ -22,16 +22,6 @@ class Picture {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  bool Opaque(int x, int y) const {
-    Decode();
-    return !indices_.empty() && opaque_[indices_[static_cast<size_t>(y) * width_ + x]];
-  }
-  /// Colour of a pixel as 0x00RRGGBB (0 where it is see-through).
-  uint32_t Pixel(int x, int y) const {
-    if (!Opaque(x, y)) return 0;
-    return palette_[indices_[static_cast<size_t>(y) * width_ + x]];
-  }
-
   /// Copies the opaque pixels into a top-down 32-bit image of `targetWidth` × `targetHeight`
   /// (0x00RRGGBB per pixel) with the picture's top left at (left, top), stretched to
   /// `width` × `height` when those differ from the picture's size.

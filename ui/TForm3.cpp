@@ -74,14 +74,13 @@ void TForm3::NextClick() {
   if (installStarted_) return;
   installStarted_ = true;
   majorVersion_ = static_cast<uint8_t>(session_.platform.GetVersion() & 0xFF);
-  // The file label names the last file begun once the copy has ended, however it ended.
   try {
     RunInstall(session_, LabelText(path_), *this);
   } catch (...) {
-    if (fileLabelBehind_) InvalidateLabel(fileName_);
+    RepaintFileLabelIfBehind();
     throw;
   }
-  if (fileLabelBehind_) InvalidateLabel(fileName_);
+  RepaintFileLabelIfBehind();
   RunPostCopySteps(session_);
 
   SetLabelVisible(wait_, false);
@@ -119,6 +118,12 @@ void TForm3::FormKeyPress(wchar_t key) {
 }
 
 void TForm3::FormClose() { Form5->ShowModal(); }
+
+// The file label names the last file begun once the copy has ended, however it ended.
+void TForm3::RepaintFileLabelIfBehind() {
+  if (fileLabelBehind_) InvalidateLabel(fileName_);
+  fileLabelBehind_ = false;
+}
 
 void TForm3::ProcessMessages() { Application::ProcessMessages(); }
 

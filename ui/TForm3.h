@@ -46,6 +46,8 @@ class TForm3 : public SkinnedPage, public InstallObserver {
   size_t OkExitHotspot() const { return okExit_; }
 
  private:
+  void RepaintFileLabelIfBehind();
+
   Picture installPicture_;
   Picture finishNewPicture_;
   Picture finishOldPicture_;

@@ -7,6 +7,7 @@
 #include "engine/Errors.h"
 #include "engine/FileCopy.h"
 #include "engine/platform/ErrorCodes.h"
+#include "tests/InstallErrorText.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace installer {
@@ -293,12 +294,8 @@ TEST(ForceDirectoriesTest, CreatesEveryMissingLevel) {
   EXPECT_TRUE(ForceDirectories(platform, "C:\\a\\b"));
   EXPECT_TRUE(ForceDirectories(platform, "C:\\"));
   EXPECT_FALSE(ForceDirectories(platform, "Q:\\x"));
-  try {
-    ForceDirectories(platform, "");
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Unable to create directory");
-  }
+  const std::string error = testing::InstallErrorText([&] { ForceDirectories(platform, ""); });
+  EXPECT_EQ(error, "Unable to create directory");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "engine/Errors.h"
 #include "engine/InstallSteps.h"
 #include "engine/platform/ErrorCodes.h"
+#include "tests/InstallErrorText.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace installer {
@@ -164,12 +165,9 @@ TEST_F(ShortcutsTest, MissingFolderValuesPointAtTheCurrentDrivesRoot) {
 
 TEST_F(ShortcutsTest, NonStringFolderValueRaisesAfterTheUninstallEntryIsWritten) {
   SetShellFolder("Start Menu", "\x01\x02", kRegBinary);
-  try {
-    CreateShortcutsAndUninstallEntry(session);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Invalid data type for 'Start Menu'");
-  }
+  const std::string error =
+      testing::InstallErrorText([&] { CreateShortcutsAndUninstallEntry(session); });
+  EXPECT_EQ(error, "Invalid data type for 'Start Menu'");
   EXPECT_EQ(platform.savedLinks.size(), 1u);  // the desktop link was saved before
   EXPECT_EQ(UninstallValues(), expectedValues);
   EXPECT_EQ(platform.OpenKeys(), 0);
@@ -178,12 +176,9 @@ TEST_F(ShortcutsTest, NonStringFolderValueRaisesAfterTheUninstallEntryIsWritten)
 TEST_F(ShortcutsTest, RefusedUninstallKeyReportsTheFirstValue) {
   platform.RefuseKey(kHKeyLocalMachine, uninstallKey);
   SetShellFolder("Desktop", "x", kRegDword);  // this error is replaced by the registry one
-  try {
-    CreateShortcutsAndUninstallEntry(session);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Failed to set data for 'UninstallString'");
-  }
+  const std::string error =
+      testing::InstallErrorText([&] { CreateShortcutsAndUninstallEntry(session); });
+  EXPECT_EQ(error, "Failed to set data for 'UninstallString'");
   EXPECT_FALSE(platform.KeyExists(kHKeyLocalMachine, uninstallKey));
 }
 
@@ -202,12 +197,9 @@ TEST_F(ShortcutsTest, ShellLinkFailuresWriteNothing) {
     InitializeSession(medium.session);
     medium.session.InstallDir = kDir;
     medium.platform.FailShellLink(c.hresult, c.missingInterface);
-    try {
-      CreateShortcutsAndUninstallEntry(medium.session);
-      ADD_FAILURE() << "no error raised for " << c.message;
-    } catch (const InstallError& e) {
-      EXPECT_STREQ(e.what(), c.message);
-    }
+    const std::string error =
+        testing::InstallErrorText([&] { CreateShortcutsAndUninstallEntry(medium.session); });
+    EXPECT_EQ(error, c.message);
     EXPECT_FALSE(medium.platform.KeyExists(kHKeyLocalMachine, uninstallKey)) << c.message;
     EXPECT_TRUE(medium.platform.savedLinks.empty());
   }
@@ -297,12 +289,8 @@ TEST_F(DetectionTest, FileNamedLikeTheProductInTheCurrentFolderIsStarted) {
 TEST_F(DetectionTest, NonStringValueRaisesAndReleasesTheKey) {
   platform.SetRegistryValue(kHKeyLocalMachine, key, "MainProgram", kRegDword,
                             "\x01\0\0\0"s);
-  try {
-    DetectInstalledProduct(platform, 0);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Invalid data type for 'MainProgram'");
-  }
+  const std::string error = testing::InstallErrorText([&] { DetectInstalledProduct(platform, 0); });
+  EXPECT_EQ(error, "Invalid data type for 'MainProgram'");
   EXPECT_EQ(platform.OpenKeys(), 0);
 }
 

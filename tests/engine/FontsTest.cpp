@@ -8,6 +8,7 @@
 #include "engine/Errors.h"
 #include "engine/InstallSteps.h"
 #include "engine/platform/ErrorCodes.h"
+#include "tests/InstallErrorText.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace installer {
@@ -184,12 +185,8 @@ TEST_F(FontsTest, RefusedKeyStopsAtTheFirstFont) {
   AddFont("a.ttf");
   AddFont("b.ttf");
   platform.RefuseKey(kHKeyLocalMachine, kFontsKeyNt);
-  try {
-    InstallFonts(session);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Failed to set data for 'a.ttf'");
-  }
+  const std::string error = testing::InstallErrorText([&] { InstallFonts(session); });
+  EXPECT_EQ(error, "Failed to set data for 'a.ttf'");
   EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\Fonts\\a.ttf"));
   EXPECT_EQ(Key(kFontsKey), (Values{{"a.ttf", "C:\\WINDOWS\\Fonts\\a.ttf"}}));
   EXPECT_EQ(platform.OpenKeys(), 0);
@@ -200,12 +197,8 @@ TEST_F(FontsTest, UnreadableListStopsBeforeAnyFont) {
   AddFont("a.ttf");
   platform.AddFile("D:\\Fonts\\FONT.TXT", "a.ttf\nAlpha\n");
   platform.FailPath(MemoryPlatform::Op::Open, "D:\\Fonts\\FONT.TXT", kErrorAccessDenied);
-  try {
-    InstallFonts(session);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "File access denied");
-  }
+  const std::string error = testing::InstallErrorText([&] { InstallFonts(session); });
+  EXPECT_EQ(error, "File access denied");
   EXPECT_FALSE(platform.KeyExists(kHKeyLocalMachine, kFontsKey));
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/Errors.h"
 #include "engine/InstallSession.h"
+#include "tests/InstallErrorText.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace installer {
@@ -145,13 +146,9 @@ TEST_F(SourceScanTest, MissingProductFolderIsAnOpenErrorNotAScanOfTheRoot) {
   bare.SetCurrentDir("C:\\Medium");
   InstallSession s(bare);
   InitializeSession(s);
-  try {
-    ScanMedia(s);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Cannot open file \"C:\\Medium\\CAB\". The system cannot find the path specified");
-  }
+  const std::string error = testing::InstallErrorText([&] { ScanMedia(s); });
+  EXPECT_EQ(error,
+            "Cannot open file \"C:\\Medium\\CAB\". The system cannot find the path specified");
   EXPECT_EQ(s.FileCount(), 0);
   EXPECT_EQ(s.DirCount(), 0);
 }
@@ -163,12 +160,8 @@ TEST_F(SourceScanTest, UnreadableFolderStopsTheRunInsteadOfInstallingLess) {
   AddSource("Docs\\b.txt", "b");
   platform.FailNth(MemoryPlatform::Op::FindFirst, 2, 5);
   InitializeSession(session);
-  try {
-    ScanMedia(session);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file \"D:\\CAB\\Docs\". Access is denied");
-  }
+  const std::string error = testing::InstallErrorText([&] { ScanMedia(session); });
+  EXPECT_EQ(error, "Cannot open file \"D:\\CAB\\Docs\". Access is denied");
   EXPECT_EQ(platform.OpenSearches(), 0);
 }
 

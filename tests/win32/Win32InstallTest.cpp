@@ -13,6 +13,7 @@
 #include "engine/InstallSession.h"
 #include "engine/platform/win32/CodePage.h"
 #include "engine/platform/win32/Win32Platform.h"
+#include "tests/InstallErrorText.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace installer {
@@ -135,13 +136,8 @@ TEST_F(Win32InstallTest, DestinationThatIsAFolderStopsTheRun) {
   CreateDirectoryW(W(root + "\\Program Files").c_str(), nullptr);
   CreateDirectoryW(W(target).c_str(), nullptr);
   CreateDirectoryW(W(target + "\\a.txt").c_str(), nullptr);
-  try {
-    Install();
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + target + "\\a.txt\". ", 0), 0u)
-        << e.what();
-  }
+  const std::string error = testing::InstallErrorText([&] { Install(); });
+  EXPECT_EQ(error.rfind("Cannot create file \"" + target + "\\a.txt\". ", 0), 0u) << error;
 }
 
 TEST_F(Win32InstallTest, UnopenableSourceNamesItsFullPath) {
@@ -154,14 +150,8 @@ TEST_F(Win32InstallTest, UnopenableSourceNamesItsFullPath) {
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   session.InstallDir = target;
   PrepareTargetFolders(session);
-  try {
-    CopyProductFiles(session, observer);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + medium + "\\CAB\\a.txt\". ", 0),
-              0u)
-        << e.what();
-  }
+  const std::string error = testing::InstallErrorText([&] { CopyProductFiles(session, observer); });
+  EXPECT_EQ(error.rfind("Cannot open file \"" + medium + "\\CAB\\a.txt\". ", 0), 0u) << error;
   CloseHandle(holder);
   EXPECT_EQ(ReadFile(target + "\\a.txt"), "<missing>");
 }
@@ -170,13 +160,8 @@ TEST_F(Win32InstallTest, UnopenableSourceNamesItsFullPath) {
 
 TEST_F(Win32InstallTest, MissingProductFolderStopsBeforeAnythingIsWritten) {
   RemoveDirectoryW(W(medium + "\\CAB").c_str());
-  try {
-    Install();
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + medium + "\\CAB\". ", 0), 0u)
-        << e.what();
-  }
+  const std::string error = testing::InstallErrorText([&] { Install(); });
+  EXPECT_EQ(error.rfind("Cannot open file \"" + medium + "\\CAB\". ", 0), 0u) << error;
   EXPECT_FALSE(testing::Exists(target));
   EXPECT_TRUE(observer.captions.empty());
 }
@@ -222,15 +207,9 @@ TEST_F(Win32InstallTest, SourceThatVanishesOrIsHeldAfterTheScanStopsTheRun) {
     }
     run.InstallDir = target;
     PrepareTargetFolders(run);
-    try {
-      CopyProductFiles(run, observer);
-      FAIL() << "no error raised";
-    } catch (const InstallError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(
-                    "Cannot open file \"" + medium + "\\CAB\\" + victim + "\". ", 0),
-                0u)
-          << e.what();
-    }
+    const std::string error = testing::InstallErrorText([&] { CopyProductFiles(run, observer); });
+    EXPECT_EQ(error.rfind("Cannot open file \"" + medium + "\\CAB\\" + victim + "\". ", 0), 0u)
+        << error;
     holder.reset();
     EXPECT_EQ(ReadFile(target + "\\" + first), ReadFile(medium + "\\CAB\\" + first));
     EXPECT_FALSE(testing::Exists(target + "\\" + victim));
@@ -277,15 +256,9 @@ TEST_F(Win32InstallTest, NameOutsideTheCodePageIsAClearErrorNotAWrongFile) {
     }
     InstallSession run(platform);
     InitializeSession(run);
-    try {
-      RunInstall(run, target, observer);
-      FAIL() << "no error raised";
-    } catch (const InstallError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(
-                    "Cannot open file \"" + medium + "\\CAB\\" + c.reported + "\". ", 0),
-                0u)
-          << e.what();
-    }
+    const std::string error = testing::InstallErrorText([&] { RunInstall(run, target, observer); });
+    EXPECT_EQ(error.rfind("Cannot open file \"" + medium + "\\CAB\\" + c.reported + "\". ", 0), 0u)
+        << error;
     // Nothing but the representable file may have been written.
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(W(target + "\\*").c_str(), &data);
@@ -331,12 +304,8 @@ TEST_F(SmallDriveTest, DriveThatFillsDuringTheCopyLeavesNoPartialFile) {
   PrepareTargetFolders(session);
   // Another writer takes most of the space after the check.
   WriteFile(target + "\\filler", Bytes(1'200'000, 8));
-  try {
-    CopyProductFiles(session, observer);
-    FAIL() << "no error raised";
-  } catch (const InstallError& e) {
-    EXPECT_STREQ(e.what(), "Stream write error");
-  }
+  const std::string error = testing::InstallErrorText([&] { CopyProductFiles(session, observer); });
+  EXPECT_EQ(error, "Stream write error");
   for (const std::string name : {"first.bin", "second.bin"}) {
     const std::string content = ReadFile(target + "\\" + name);
     if (content != "<missing>") EXPECT_EQ(content, ReadFile(medium + "\\CAB\\" + name)) << name;

@@ -12,6 +12,7 @@
 #include "engine/FileCopy.h"
 #include "engine/InstallSession.h"
 #include "engine/InstallSteps.h"
+#include "tests/InstallErrorText.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace installer {
@@ -154,13 +155,8 @@ void ExpectObstacleOutcome(const ObstacleCase& c, const std::string& destination
                            const std::string& oldContent) {
   auto holder = PlaceObstacle(c.obstacle, destination, oldContent);
   if (c.obstacle == Obstacle::Folder) {
-    try {
-      step();
-      ADD_FAILURE() << "no error raised";
-    } catch (const InstallError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + destination + "\". ", 0), 0u)
-          << e.what();
-    }
+    const std::string error = testing::InstallErrorText([&] { step(); });
+    EXPECT_EQ(error.rfind("Cannot create file \"" + destination + "\". ", 0), 0u) << error;
     EXPECT_FALSE(Exists(PartialCopyName(destination)));
   } else {
     EXPECT_NO_THROW(step());

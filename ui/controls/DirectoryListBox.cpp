@@ -215,8 +215,7 @@ LRESULT TDirectoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_KEYDOWN:
       if (wParam == VK_TAB) {
-        HWND next = GetNextDlgTabItem(GetParent(hwnd_), hwnd_, GetKeyState(VK_SHIFT) < 0);
-        if (next != nullptr) SetFocus(next);
+        FocusNextTabStop(hwnd_);
         return 0;
       }
       break;

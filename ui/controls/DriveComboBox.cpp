@@ -175,8 +175,7 @@ LRESULT TDriveComboBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_KEYDOWN:
       if (wParam == VK_TAB) {
-        HWND next = GetNextDlgTabItem(GetParent(hwnd_), hwnd_, GetKeyState(VK_SHIFT) < 0);
-        if (next != nullptr) SetFocus(next);
+        FocusNextTabStop(hwnd_);
         return 0;
       }
       // The page decides what Esc and Enter do (on their typed characters); the combo box's

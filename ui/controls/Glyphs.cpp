@@ -37,4 +37,9 @@ void DrawGlyph(HDC target, const Glyph& glyph, int x, int y) {
   DeleteDC(memory);
 }
 
+void FocusNextTabStop(HWND control) {
+  HWND next = GetNextDlgTabItem(GetParent(control), control, GetKeyState(VK_SHIFT) < 0);
+  if (next != nullptr) SetFocus(next);
+}
+
 }  // namespace installer

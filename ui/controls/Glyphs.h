@@ -12,6 +12,10 @@ namespace installer {
 inline constexpr UINT kReflectedDrawItem = WM_APP + 0x3D0;
 inline constexpr UINT kReflectedCommand = WM_APP + 0x3D1;
 
+/// Tab in a list control: the focus moves to the page's next tab stop (previous with Shift),
+/// as a dialog would move it.
+void FocusNextTabStop(HWND control);
+
 struct Glyph {
   HBITMAP bitmap = nullptr;
   int width = 0;
