@@ -1,4 +1,4 @@
-// Raised errors carry the installer's own message texts (code page 1256 bytes); the standard
+// Raised errors carry the installer's own message texts (UTF-8); the standard
 // error report shows them. Each helper below builds one of the fixed messages.
 #pragma once
 

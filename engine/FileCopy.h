@@ -23,10 +23,8 @@ class InstallObserver {
   virtual void FileStarting(int32_t progress, const std::string& caption) = 0;
 };
 
-/// "There is not enough space for the installation on the target drive" (code page 1256).
-inline constexpr const char* kNotEnoughSpaceMessage =
-    "\xDD\xD6\xC7\xED \xDF\xC7\xDD\xED \xCC\xE5\xCA \xE4\xD5\xC8 \xCF\xD1 "
-    "\xCF\xD1\xC7\xED\xE6 \xE3\xDE\xD5\xCF \xE6\xCC\xE6\xCF \xE4\xCF\xC7\xD1\xCF";
+/// "There is not enough space for the installation on the target drive".
+inline constexpr const char* kNotEnoughSpaceMessage = "فضاي كافي جهت نصب در درايو مقصد وجود ندارد";
 inline constexpr const char* kCannotCreateSetupDirectory =
     "Sorry, System Can not Create Setup Directory";
 

@@ -14,7 +14,7 @@ void InstallFonts(InstallSession& session) {
 
   bool listRead = false;
   if (platform.FileExists("FONTS\\FONT.TXT")) {
-    TextReader list(platform, "FONTS\\FONT.TXT");
+    ListReader list(platform, "FONTS\\FONT.TXT");
     session.FontTable.clear();
     session.FontIndex = 0;
     // Pairs of lines: the value data, then the value name. The table holds 20 pairs; the

@@ -30,7 +30,7 @@ void InstallSystemFiles(InstallSession& session) {
   }
 
   if (!platform.FileExists("SYSTEM\\SYSTEM.TXT")) return;
-  TextReader list(platform, "SYSTEM\\SYSTEM.TXT");
+  ListReader list(platform, "SYSTEM\\SYSTEM.TXT");
   while (!list.Eof()) {
     session.SrcPath = list.ReadLine();
     session.DstPath = session.SystemDir + session.SrcPath;

@@ -2,12 +2,15 @@
 #include "engine/TextFile.h"
 
 #include "engine/Errors.h"
+#include "engine/platform/Cp1256.h"
 #include "engine/platform/ErrorCodes.h"
+#include "engine/platform/Unicode.h"
 
 namespace installer {
 namespace {
 constexpr size_t kBufferSize = 4096;
 constexpr char kCtrlZ = '\x1A';
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 }  // namespace
 
 TextReader::TextReader(Platform& platform, const std::string& path) : buffer_(kBufferSize) {
@@ -59,12 +62,44 @@ std::string TextReader::ReadLine() {
   return line;
 }
 
+ListEncoding DetectListEncoding(Platform& platform, const std::string& path) {
+  OpenResult opened = platform.OpenFile(path, OpenMode::ReadShared);
+  if (!opened.stream) RaiseInOutError(opened.error);
+  std::vector<char> block(kBufferSize);
+  Utf8Validator validator;
+  for (;;) {
+    const int64_t got = opened.stream->Read(block.data(), static_cast<int64_t>(block.size()));
+    if (got < 0) RaiseInOutError(kErrorReadFault);
+    if (got == 0) break;
+    const std::string_view piece(block.data(), static_cast<size_t>(got));
+    const size_t ctrlZ = piece.find(kCtrlZ);
+    validator.Feed(piece.substr(0, ctrlZ));
+    // Past the text's end, or past the first malformed byte, nothing can change the answer.
+    if (ctrlZ != std::string_view::npos || validator.Failed()) break;
+  }
+  return validator.Valid() && validator.SawHighByte() ? ListEncoding::Utf8 : ListEncoding::Cp1256;
+}
+
+ListReader::ListReader(Platform& platform, const std::string& path)
+    : encoding_(DetectListEncoding(platform, path)), reader_(platform, path) {}
+
+std::string ListReader::ReadLine() {
+  std::string line = reader_.ReadLine();
+  if (firstLine_) {
+    firstLine_ = false;
+    if (line.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+      line.erase(0, kByteOrderMark.size());
+    }
+  }
+  return encoding_ == ListEncoding::Utf8 ? line : Cp1256ToUtf8(line);
+}
+
 void WriteTextLines(Platform& platform, const std::string& path,
                     const std::vector<std::string>& lines) {
   OpenResult opened = platform.OpenFile(path, OpenMode::CreateShareRead);
   if (!opened.stream) return;
   std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  for (const std::string& line : lines) text += Utf8ToCp1256(line, '?') + "\r\n";
   opened.stream->Write(text.data(), static_cast<int64_t>(text.size()));
 }
 

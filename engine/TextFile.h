@@ -34,9 +34,35 @@ class TextReader {
   bool ended_ = false;  // end of file or Ctrl-Z reached
 };
 
-/// Writes `lines`, each followed by CR LF, into a file created anew (others may read it).
-/// Failures are not reported: the file is a courtesy for the product, not part of the
-/// installation's success.
+/// How the bytes of a list file are read as text.
+enum class ListEncoding { Cp1256, Utf8 };
+
+/// The encoding of a list file, read through once up to its end or a Ctrl-Z: UTF-8 when the
+/// text is well-formed UTF-8 and holds a byte of 0x80 or more (as Notepad saves it, with or
+/// without a byte-order mark), code page 1256 otherwise (a text of ASCII alone reads the same
+/// either way). Open and read failures raise as TextReader's do.
+ListEncoding DetectListEncoding(Platform& platform, const std::string& path);
+
+/// Reads one of the medium's list files (SYSTEM.TXT, FONT.TXT) line by line as UTF-8 text,
+/// with TextReader's line rules. A UTF-8 byte-order mark at the start is never part of the
+/// first line.
+class ListReader {
+ public:
+  ListReader(Platform& platform, const std::string& path);
+
+  bool Eof() { return reader_.Eof(); }
+  std::string ReadLine();
+  ListEncoding Encoding() const { return encoding_; }
+
+ private:
+  ListEncoding encoding_;  // decided before the reader opens the file
+  TextReader reader_;
+  bool firstLine_ = true;
+};
+
+/// Writes `lines`, each followed by CR LF, into a file created anew (others may read it), as
+/// code page 1256 text; a character the code page lacks is written as '?'. Failures are not
+/// reported: the file is a courtesy for the product, not part of the installation's success.
 void WriteTextLines(Platform& platform, const std::string& path,
                     const std::vector<std::string>& lines);
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "ui/SkinnedPage.h"
 
 namespace installer {
@@ -55,13 +55,6 @@ BOOL CALLBACK FindVisiblePage(HWND window, LPARAM found) {
   return TRUE;
 }
 
-bool HasRightToLeftText(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 void Application::Initialize(Platform& platformToUse) {
@@ -91,7 +84,7 @@ HWND Application::Window() { return applicationWindow; }
 
 void Application::SetTitle(const std::string& newTitle) {
   title = newTitle;
-  if (applicationWindow != nullptr) SetWindowTextW(applicationWindow, Cp1256ToWide(title).c_str());
+  if (applicationWindow != nullptr) SetWindowTextW(applicationWindow, DisplayWide(title).c_str());
 }
 
 const std::string& Application::Title() { return title; }
@@ -138,8 +131,10 @@ void Application::ShowException(const std::exception& error) {
   HWND owner = GetActiveWindow();
   if (owner == nullptr) owner = applicationWindow;
   UINT flags = MB_OK | MB_ICONERROR;
-  if (HasRightToLeftText(text)) flags |= MB_RTLREADING | MB_RIGHT;
-  MessageBoxW(owner, Cp1256ToWide(text).c_str(), Cp1256ToWide(title).c_str(), flags);
+  // Right-to-left reading only for a message in Persian: an English message that names a
+  // Persian file keeps its order, its quotes and its full stop where they belong.
+  if (ReadsRightToLeft(text)) flags |= MB_RTLREADING | MB_RIGHT;
+  MessageBoxW(owner, DisplayWide(text).c_str(), DisplayWide(title).c_str(), flags);
 }
 
 void Application::PageVisibilityChanged() {

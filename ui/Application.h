@@ -8,13 +8,12 @@
 #include <string>
 
 #include "engine/platform/Platform.h"
+#include "ui/text/PersianTexts.h"
 
 namespace installer {
 
 class SkinnedPage;
 
-/// The application title, code page 1256 ("برنامه نصب ", ending in a space).
-inline constexpr const char* kApplicationTitle = "\xC8\xD1\xE4\xC7\xE3\xE5 \xE4\xD5\xC8 ";
 
 namespace Application {
 

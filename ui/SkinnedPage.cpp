@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "ui/Application.h"
 #include "ui/controls/Glyphs.h"
 
@@ -68,7 +68,7 @@ SkinnedPage::SkinnedPage(int clientWidth, int clientHeight, const std::string& w
   const bool layered = Application::LayeredWindowAttributes() != nullptr;
   // Owned by the application window: no taskbar entry of its own.
   window_ = CreateWindowExW(layered ? WS_EX_LAYERED : 0, kPageClass,
-                            Cp1256ToWide(windowText).c_str(), WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                            DisplayWide(windowText).c_str(), WS_POPUP | WS_CLIPCHILDREN, 0, 0,
                             clientWidth, clientHeight, Application::Window(), nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -108,7 +108,7 @@ size_t SkinnedPage::AddHotspot(RECT bounds, std::function<void()> onClick,
   items_.push_back({PageItem::Kind::Hotspot, hotspots_.size() - 1});
   const size_t index = hotspots_.size() - 1;
   if (!hint.empty()) {
-    const std::wstring text = Cp1256ToWide(hint);
+    const std::wstring text = DisplayWide(hint);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_SUBCLASS | TTF_RTLREADING;
@@ -339,7 +339,7 @@ void SkinnedPage::PaintPart(HDC screen, const RECT& area) {
       HGDIOBJ oldFont = SelectObject(memory, label.font);
       SetTextColor(memory,
                    label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
-      const std::wstring text = Cp1256ToWide(label.text);
+      const std::wstring text = DisplayWide(label.text);
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
       // Persian reads right to left from the right edge; paths stay left to right.
       format |= label.rightToLeft ? (DT_RIGHT | DT_RTLREADING) : DT_LEFT;

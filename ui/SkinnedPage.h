@@ -30,7 +30,7 @@ struct Hotspot {
   RECT bounds{};
   bool visible = true;
   bool enabled = true;
-  std::string hint;                ///< code page 1256; shown as a tooltip when not empty
+  std::string hint;                ///< shown as a tooltip when not empty
   std::function<void()> onClick;
   std::function<void()> onDoubleClick;
 };
@@ -41,7 +41,7 @@ struct TextLabel {
   bool visible = true;
   bool rightToLeft = false;  ///< Persian reading order; paths and file names stay left to right
   HFONT font = nullptr;
-  std::string text;  ///< code page 1256
+  std::string text;
   COLORREF colour = CLR_INVALID;  ///< CLR_INVALID: the window-text colour
 };
 

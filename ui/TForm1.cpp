@@ -8,9 +8,8 @@
 
 namespace installer {
 
-// "نصب برنامه " in code page 1256; not shown anywhere, but kept as the window's text.
 TForm1::TForm1()
-    : SkinnedPage(824, 704, "\xE4\xD5\xC8 \xC8\xD1\xE4\xC7\xE3\xE5 "),
+    : SkinnedPage(824, 704, kWelcomeWindowText),
       picture_(Picture::FromResource(L"WELCOME")) {
   // The 819-pixel picture sits 2 pixels in on the 824-pixel page.
   AddPicture(&picture_, {2, 0, 2 + 819, 704});

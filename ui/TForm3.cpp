@@ -3,6 +3,7 @@
 #include "engine/InstallSteps.h"
 #include "ui/Application.h"
 #include "ui/PageFlow.h"
+#include "ui/text/PersianTexts.h"
 #include "ui/Pages.h"
 #include "ui/TForm1.h"
 #include "ui/TForm4.h"
@@ -15,21 +16,10 @@ RECT Bounds(int left, int top, int width, int height) {
   return {left, top, left + width, top + height};
 }
 
-// Texts in code page 1256.
-constexpr const char* kWindowText = "\xE3\xD3\xED\xD1 \xE4\xD5\xC8 \xC8\xD1\xE4\xC7\xE3\xE5";
-constexpr const char* kNextHint = "\xD4\xD1\xE6\xDA \xE4\xD5\xC8";  // start installing
-constexpr const char* kChangeHint =
-    "\xCA\xDB\xED\xED\xD1 \xE3\xD3\xED\xD1 \xE4\xD5\xC8";  // change the installation path
-// "The system is transferring data, please wait a few moments."
-constexpr const char* kWaitText =
-    "\xD3\xED\xD3\xCA\xE3 \xCF\xD1 \xCD\xC7\xE1 \xC7\xE4\xCA\xDE\xC7\xE1 \xC7\xD8\xE1\xC7\xDA"
-    "\xC7\xCA \xE1\xD8\xDD\xC7 \xC8\xD1\xC7\xED \xE1\xCD\xD9\xC7\xCA\xED \xD5\xC8\xD1 \x98\xE4"
-    "\xED\xCF";
-
 }  // namespace
 
 TForm3::TForm3()
-    : SkinnedPage(819, 704, kWindowText),
+    : SkinnedPage(819, 704, kInstallWindowText),
       installPicture_(Picture::FromResource(L"INSTALL")),
       finishNewPicture_(Picture::FromResource(L"FINISH6")),
       finishOldPicture_(Picture::FromResource(L"FINISH5")),

@@ -6,6 +6,7 @@
 #include "ui/Pages.h"
 #include "ui/TForm3.h"
 #include "ui/controls/ListLogic.h"
+#include "ui/text/PersianTexts.h"
 #include "ui/text/StringHelpers.h"
 
 namespace installer {
@@ -14,14 +15,6 @@ namespace {
 RECT Bounds(int left, int top, int width, int height) {
   return {left, top, left + width, top + height};
 }
-
-// Texts in code page 1256.
-constexpr const char* kWindowText = "\xCA\xDA\xED\xED\xE4 \xE3\xD3\xED\xD1 \xE4\xD5\xC8 ";
-// "Total capacity of the disk:"
-constexpr const char* kCapacityCaption =
-    "\xE3\xDE\xCF\xC7\xD1 \xD9\xD1\xDD\xED\xCA \xDF\xE1 \xCF\xED\xD3\xDF:";
-// ":Amount of free space" (colon first, drawn left to right)
-constexpr const char* kFreeCaption = ":\xE3\xDE\xCF\xC7\xD1 \xDD\xD6\xC7\xED \xCE\xC7\xE1\xED";
 
 constexpr COLORREF kGrey = RGB(128, 128, 128);
 constexpr COLORREF kRed = RGB(255, 0, 0);
@@ -33,7 +26,7 @@ constexpr int kFigureWidth = 366 - 261;
 
 }  // namespace
 
-TForm4::TForm4() : SkinnedPage(819, 704, kWindowText), picture_(Picture::FromResource(L"CHOOSER")) {
+TForm4::TForm4() : SkinnedPage(819, 704, kChooserWindowText), picture_(Picture::FromResource(L"CHOOSER")) {
   // The page font is MS Sans Serif, a bitmap face without Arabic letters: Persian folder
   // names drew as boxes under Wine, and with the Arabic character set Wine's mapper picked a
   // monospaced face. Tahoma (the system's own successor to MS Sans Serif in dialogs) has the

@@ -4,7 +4,7 @@
 
 namespace installer {
 
-TForm5::TForm5() : SkinnedPage(824, 704, " "), picture_(Picture::FromResource(L"EXIT")) {
+TForm5::TForm5() : SkinnedPage(824, 704, kExitWindowText), picture_(Picture::FromResource(L"EXIT")) {
   AddPicture(&picture_, {2, 0, 2 + 819, 704});
   ok_ = AddHotspot({467, 393, 467 + 86, 393 + 27}, [this] { OkClick(); });
   label1_ = AddHotspot({363, 393, 363 + 85, 393 + 25}, [this] { Label1Click(); });

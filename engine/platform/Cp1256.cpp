@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "engine/platform/Unicode.h"
+
 namespace installer {
 namespace {
 
@@ -25,46 +27,13 @@ constexpr char16_t kHighHalf[128] = {
     0x0651, 0x00F9, 0x0652, 0x00FB, 0x00FC, 0x200E, 0x200F, 0x06D2,
 };
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+// The byte of a character, or nothing when the code page lacks it.
+std::optional<char> ByteOf(char32_t c) {
+  if (c < 0x80) return static_cast<char>(c);
+  for (int i = 0; i < 128; ++i) {
+    if (kHighHalf[i] == c) return static_cast<char>(0x80 + i);
   }
-}
-
-// Decodes one UTF-8 sequence at `pos`; nothing on a malformed one.
-std::optional<char32_t> NextUtf8(std::string_view s, size_t& pos) {
-  const auto lead = static_cast<uint8_t>(s[pos]);
-  int extra = 0;
-  char32_t c = 0;
-  if (lead < 0x80) {
-    c = lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    c = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    c = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    c = lead & 0x07;
-  } else {
-    return std::nullopt;
-  }
-  if (extra > 0 && pos + extra >= s.size()) return std::nullopt;
-  for (int i = 1; i <= extra; ++i) {
-    const auto b = static_cast<uint8_t>(s[pos + i]);
-    if ((b & 0xC0) != 0x80) return std::nullopt;
-    c = (c << 6) | (b & 0x3F);
-  }
-  pos += extra + 1;
-  return c;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -84,21 +53,24 @@ std::optional<std::string> Utf8ToCp1256(std::string_view utf8) {
   out.reserve(utf8.size());
   size_t pos = 0;
   while (pos < utf8.size()) {
-    const std::optional<char32_t> c = NextUtf8(utf8, pos);
-    if (!c) return std::nullopt;
-    if (*c < 0x80) {
-      out += static_cast<char>(*c);
-      continue;
-    }
-    bool found = false;
-    for (int i = 0; i < 128; ++i) {
-      if (kHighHalf[i] == *c) {
-        out += static_cast<char>(0x80 + i);
-        found = true;
-        break;
-      }
-    }
-    if (!found) return std::nullopt;
+    char32_t c = 0;
+    if (!NextCodePoint(utf8, pos, c, true)) return std::nullopt;
+    const std::optional<char> byte = ByteOf(c);
+    if (!byte) return std::nullopt;
+    out += *byte;
+  }
+  return out;
+}
+
+std::string Utf8ToCp1256(std::string_view utf8, char replacement) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t c = 0;
+    const std::optional<char> byte =
+        NextCodePoint(utf8, pos, c, true) ? ByteOf(c) : std::optional<char>();
+    out += byte.value_or(replacement);
   }
   return out;
 }

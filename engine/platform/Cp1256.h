@@ -1,6 +1,7 @@
-// Code page 1256 (Arabic, with the Persian letters) to and from UTF-8, without the OS.
-// Tests and tools use it to state Persian texts readably; the Win32 layer converts through
-// the system itself.
+// Code page 1256 (Arabic, with most Persian letters) to and from UTF-8, without the OS. The
+// program carries its text as UTF-8; this code page remains where bytes are fixed or come from
+// outside: the medium's list files (read as code page 1256 unless they are UTF-8) and
+// INSTALL.CFG (written in it).
 #pragma once
 
 #include <optional>
@@ -15,5 +16,8 @@ std::string Cp1256ToUtf8(std::string_view bytes);
 /// Nothing when the text holds a character that code page 1256 cannot represent (for
 /// example the Persian yeh U+06CC) or is not valid UTF-8.
 std::optional<std::string> Utf8ToCp1256(std::string_view utf8);
+
+/// The same, with `replacement` for each character (or malformed byte) the code page lacks.
+std::string Utf8ToCp1256(std::string_view utf8, char replacement);
 
 }  // namespace installer

@@ -1,5 +1,6 @@
 // The operating-system services the installation engine uses, behind one interface.
-// Strings are 8-bit text in code page 1256; implementations convert at their boundary.
+// Strings are UTF-8 (names from the system as WTF-8, which keeps every name Windows can hold);
+// implementations convert at their boundary.
 #pragma once
 
 #include <cstdint>
@@ -126,7 +127,7 @@ class Platform {
   virtual uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) = 0;
   /// Opens an existing key without creating it.
   virtual uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) = 0;
-  /// Reads a value's type and raw data. String data comes back in code page 1256 with its
+  /// Reads a value's type and raw data. String data comes back in UTF-8 with its
   /// terminating NUL as stored. Returns the error code (2 when the value is missing).
   virtual uint32_t RegQueryValue(RegKey key, const std::string& name, uint32_t& type,
                                  std::string& data) = 0;

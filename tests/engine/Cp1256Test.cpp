@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "engine/FileCopy.h"
 #include "engine/platform/Cp1256.h"
+#include "ui/text/PersianTexts.h"
 
 namespace installer {
 namespace {
@@ -28,10 +31,41 @@ TEST(Cp1256Test, RefusesWhatTheCodePageCannotHold) {
   EXPECT_FALSE(Utf8ToCp1256("\xE2\x82").has_value());  // cut-off three-byte sequence
 }
 
-// The space message is kept as code page 1256 bytes; this pins them to the Persian text.
-TEST(Cp1256Test, NotEnoughSpaceMessageReadsAsPersian) {
-  EXPECT_EQ(Cp1256ToUtf8(kNotEnoughSpaceMessage),
-            "فضاي كافي جهت نصب در درايو مقصد وجود ندارد");
+// The fixed Persian texts are written readably in the source; their code page 1256 bytes are
+// the ones the pages have always carried, so a letter typed from another keyboard layout (a
+// Persian yeh for the Arabic one, say) fails here.
+TEST(Cp1256Test, FixedPersianTextsKeepTheirBytes) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* bytes;
+  } cases[] = {
+      {"application title", kApplicationTitle, "\xC8\xD1\xE4\xC7\xE3\xE5 \xE4\xD5\xC8 "},
+      {"welcome window", kWelcomeWindowText, "\xE4\xD5\xC8 \xC8\xD1\xE4\xC7\xE3\xE5 "},
+      {"install window", kInstallWindowText, "\xE3\xD3\xED\xD1 \xE4\xD5\xC8 \xC8\xD1\xE4\xC7\xE3\xE5"},
+      {"chooser window", kChooserWindowText, "\xCA\xDA\xED\xED\xE4 \xE3\xD3\xED\xD1 \xE4\xD5\xC8 "},
+      {"exit window", kExitWindowText, " "},
+      {"next hint", kNextHint, "\xD4\xD1\xE6\xDA \xE4\xD5\xC8"},
+      {"change hint", kChangeHint, "\xCA\xDB\xED\xED\xD1 \xE3\xD3\xED\xD1 \xE4\xD5\xC8"},
+      {"wait", kWaitText,
+       "\xD3\xED\xD3\xCA\xE3 \xCF\xD1 \xCD\xC7\xE1 \xC7\xE4\xCA\xDE\xC7\xE1 \xC7\xD8\xE1\xC7\xDA"
+       "\xC7\xCA \xE1\xD8\xDD\xC7 \xC8\xD1\xC7\xED \xE1\xCD\xD9\xC7\xCA\xED \xD5\xC8\xD1 \x98\xE4\xED\xCF"},
+      {"capacity caption", kCapacityCaption,
+       "\xE3\xDE\xCF\xC7\xD1 \xD9\xD1\xDD\xED\xCA \xDF\xE1 \xCF\xED\xD3\xDF:"},
+      {"free caption", kFreeCaption, ":\xE3\xDE\xCF\xC7\xD1 \xDD\xD6\xC7\xED \xCE\xC7\xE1\xED"},
+      {"space message", kNotEnoughSpaceMessage,
+       "\xDD\xD6\xC7\xED \xDF\xC7\xDD\xED \xCC\xE5\xCA \xE4\xD5\xC8 \xCF\xD1 "
+       "\xCF\xD1\xC7\xED\xE6 \xE3\xDE\xD5\xCF \xE6\xCC\xE6\xCF \xE4\xCF\xC7\xD1\xCF"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8ToCp1256(c.text), std::optional<std::string>(c.bytes)) << c.name;
+  }
+}
+
+TEST(Cp1256Test, WritingReplacesWhatTheCodePageLacks) {
+  EXPECT_EQ(Utf8ToCp1256("مهدی.txt", '?'), "\xE3\xE5\xCF" "?.txt");  // Persian yeh
+  EXPECT_EQ(Utf8ToCp1256("a\xFF" "b", '?'), "a?b");                 // not UTF-8
+  EXPECT_EQ(Utf8ToCp1256("نصب", '?'), "\xE4\xD5\xC8");
 }
 
 }  // namespace

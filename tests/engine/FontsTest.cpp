@@ -93,8 +93,9 @@ TEST_F(FontsTest, ListPairsAreMatchedByPosition) {
   }
 }
 
-// The pair for one font, as the reading rules cut FONT.TXT into lines. The registry gets the
-// bytes as they are, high bytes and NUL inside the data included.
+// The pair for one font, as the reading rules cut FONT.TXT into lines and read them as code
+// page 1256 or, for a list saved as UTF-8, as UTF-8. The registry gets that text as it is, NUL
+// inside the data included.
 TEST(FontListTest, OddListsGiveThePairTheRulesSay) {
   const struct {
     const char* name;
@@ -108,8 +109,15 @@ TEST(FontListTest, OddListsGiveThePairTheRulesSay) {
       {"Ctrl-Z before the name", "a.ttf\x1A\nAlpha\n", {"", "a.ttf"}},
       {"Ctrl-Z first", "\x1A" "a.ttf\nAlpha\n", {"", ""}},
       {"blanks are kept", " a.ttf \n Alpha\t\n", {" Alpha\t", " a.ttf "}},
-      {"high bytes", "\xC8\xD1\xFF.ttf\n\xE3\xCA\xE4 (TrueType)\n",
-       {"\xE3\xCA\xE4 (TrueType)", "\xC8\xD1\xFF.ttf"}},
+      {"code page 1256", "\xC8\xD1\xFF.ttf\n\xE3\xCA\xE4 (TrueType)\n",
+       {"متن (TrueType)", "برے.ttf"}},
+      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" "وزیر.ttf\r\nوزیر (TrueType)\r\n",
+       {"وزیر (TrueType)", "وزیر.ttf"}},
+      {"UTF-8 without one, with ZWNJ", "ایران\u200Cسنس.ttf\nایران\u200Cسنس (TrueType)\n",
+       {"ایران\u200Cسنس (TrueType)", "ایران\u200Cسنس.ttf"}},
+      {"a byte-order mark before ASCII", "\xEF\xBB\xBF" "a.ttf\nAlpha\n", {"Alpha", "a.ttf"}},
+      {"one malformed byte: all code page 1256", "\xD9\x88.ttf\nA\xFF\n", {"Aے", "ظˆ.ttf"}},
+      {"bytes after Ctrl-Z are no text", "\xD9\x88.ttf\nA\n\x1A\xFF", {"A", "و.ttf"}},
       {"NUL inside the data", std::string("a\0.ttf\nAlpha\n", 13),
        {"Alpha", std::string("a\0.ttf", 6)}},
       {"empty lines", "\n\n", {"", ""}},

@@ -143,10 +143,17 @@ TEST(SystemListTest, LinesAreUsedAsTheyStand) {
       {"Ctrl-Z before the first name", "\x1A" "a.dll\n", {}},
       {"empty lines name the folder itself", "\n\r\n\n", {}},
       {"empty list", "", {}},
+      // Persian names: a list in code page 1256, and lists saved as UTF-8 (Notepad's way)
+      // that can name what the code page cannot (Persian yeh, ZWNJ).
+      {"code page 1256 names", "\xE3\xCA.dll\r\n", {a + "مت.dll"}},
+      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" "یار.dll\r\nb.dll\r\n",
+       {a + "یار.dll", a + "b.dll"}},
+      {"UTF-8 without one", "می\u200Cیار.dll\nمت.dll\n", {a + "می\u200Cیار.dll", a + "مت.dll"}},
+      {"a Persian yeh in code page 1256 is no letter", "\xED\xC7\xD1.dll\n", {}},
   };
   for (const auto& c : cases) {
     testing::MediumFixture medium;
-    for (const char* library : {"a.dll", "b.dll"}) {
+    for (const char* library : {"a.dll", "b.dll", "مت.dll", "یار.dll", "می\u200Cیار.dll"}) {
       medium.platform.AddFile(std::string("D:\\System\\") + library, "MZ");
       medium.platform.AddLibrary(std::string("C:\\WINDOWS\\System32\\") + library,
                                  {"DllRegisterServer"});

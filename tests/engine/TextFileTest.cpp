@@ -257,8 +257,9 @@ TEST(TextReaderTest, ShortReadsLoseNothing) {
 TEST(TextWriterTest, WritesEachLineWithCrLf) {
   MemoryPlatform platform;
   platform.AddFile("C:\\out.cfg", "an older and much longer content");
-  WriteTextLines(platform, "C:\\out.cfg", {"a", "", "\xE3\xCA"});
-  EXPECT_EQ(platform.FileContent("C:\\out.cfg"), "a\r\n\r\n\xE3\xCA\r\n");
+  // Code page 1256 bytes; a letter the code page lacks (Persian yeh) becomes '?'.
+  WriteTextLines(platform, "C:\\out.cfg", {"a", "", "مت", "مهدی"});
+  EXPECT_EQ(platform.FileContent("C:\\out.cfg"), "a\r\n\r\n\xE3\xCA\r\n\xE3\xE5\xCF?\r\n");
   // A file that cannot be created is passed over without a report.
   WriteTextLines(platform, "C:\\missing\\out.cfg", {"a"});
   EXPECT_FALSE(platform.Exists("C:\\missing\\out.cfg"));

@@ -7,7 +7,9 @@
 //      names (so a full 20-pair table meets more fonts than it holds).
 // What comes out is compared with an independent model of the reading rules (LF or CR LF
 // ends a line, every other CR is dropped, Ctrl-Z ends the text, the last line needs no line
-// end), and the memory each part allocates is checked against a bound proportional to the
+// end; the steps read the text as code page 1256, or as UTF-8 when it is well-formed UTF-8
+// with a byte of 0x80 or more, without a leading byte-order mark), and the memory each part
+// allocates is checked against a bound proportional to the
 // input. Any mismatch aborts, so libFuzzer keeps the input as a crash artifact.
 #include <algorithm>
 #include <cstddef>
@@ -23,6 +25,7 @@
 #include "engine/InstallSession.h"
 #include "engine/InstallSteps.h"
 #include "engine/TextFile.h"
+#include "engine/platform/Cp1256.h"
 #include "engine/platform/ErrorCodes.h"
 #include "engine/platform/memory/MemoryPlatform.h"
 #include "tests/engine/AllocationPeak.h"
@@ -125,6 +128,51 @@ Strings ModelLines(std::string_view bytes) {
     }
     lines.push_back(std::move(line));
     start = end + 1;
+  }
+  return lines;
+}
+
+// Well-formed UTF-8 by the table of byte ranges in the Unicode standard (D92), written apart
+// from the engine's decoder.
+bool ModelIsUtf8(std::string_view text) {
+  const auto in = [](unsigned char b, int low, int high) { return b >= low && b <= high; };
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    const auto at = [&](size_t k) {
+      return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+    };
+    size_t n = 0;
+    if (b0 <= 0x7F) {
+      n = 1;
+    } else if (in(b0, 0xC2, 0xDF) && in(at(1), 0x80, 0xBF)) {
+      n = 2;
+    } else if ((b0 == 0xE0 && in(at(1), 0xA0, 0xBF)) ||
+               ((in(b0, 0xE1, 0xEC) || in(b0, 0xEE, 0xEF)) && in(at(1), 0x80, 0xBF)) ||
+               (b0 == 0xED && in(at(1), 0x80, 0x9F))) {
+      n = in(at(2), 0x80, 0xBF) ? 3 : 0;
+    } else if ((b0 == 0xF0 && in(at(1), 0x90, 0xBF)) ||
+               (in(b0, 0xF1, 0xF3) && in(at(1), 0x80, 0xBF)) ||
+               (b0 == 0xF4 && in(at(1), 0x80, 0x8F))) {
+      n = in(at(2), 0x80, 0xBF) && in(at(3), 0x80, 0xBF) ? 4 : 0;
+    }
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+// The lines as the steps get them: the text before any Ctrl-Z is UTF-8 when it is well-formed
+// and holds a byte of 0x80 or more, else code page 1256; a UTF-8 byte-order mark opening the
+// first line is dropped.
+Strings ModelListText(std::string_view bytes, Strings lines) {
+  const std::string_view text = bytes.substr(0, bytes.find('\x1A'));
+  const bool high = std::any_of(text.begin(), text.end(),
+                                [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  const bool utf8 = high && ModelIsUtf8(text);
+  if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) lines[0].erase(0, 3);
+  if (!utf8) {
+    for (std::string& line : lines) line = Cp1256ToUtf8(line);
   }
   return lines;
 }
@@ -373,7 +421,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Strings paddedLines = ModelLines(padded);
   ReadAgainstModel(padded, paddedLines, false);
   ReadAgainstModel(padded, paddedLines, true);
-  SystemStep(bytes, lines);
-  FontStep(bytes, lines);
+  const Strings listLines = ModelListText(bytes, lines);
+  SystemStep(bytes, listLines);
+  FontStep(bytes, listLines);
   return 0;
 }

@@ -172,20 +172,24 @@ TEST(FolderItemsTest, SortingFoldsCaseAndKeepsNamesOnce) {
 TEST(TypeAheadTest, PrefixRestartsAfterAPauseAndBackspaceRemoves) {
   TypeAhead typeAhead;
   const struct {
-    char key;
+    const char* key;
     uint32_t tick;
     std::string prefix;
   } steps[] = {
-      {'p', 1000, "p"},  {'r', 1499, "pr"}, {'o', 1900, "pro"},
-      {'\b', 2000, "pr"}, {'c', 2500, "c"},  // 500 ms of pause starts afresh
-      {'\b', 2600, ""},  {'\b', 2700, ""},
-      {'x', 0xFFFFFFF0u, "x"}, {'y', 0x00000010u, "xy"},  // across the tick count's wrap
+      {"p", 1000, "p"},  {"r", 1499, "pr"}, {"o", 1900, "pro"},
+      {"\b", 2000, "pr"}, {"c", 2500, "c"},  // 500 ms of pause starts afresh
+      {"\b", 2600, ""},  {"\b", 2700, ""},
+      {"x", 0xFFFFFFF0u, "x"}, {"y", 0x00000010u, "xy"},  // across the tick count's wrap
+      // regression: Backspace took one byte of a Persian letter and left half a character
+      {"م", 5000, "م"}, {"ه", 5100, "مه"}, {"ی", 5200, "مهی"}, {"\b", 5300, "مه"},
+      {"\u200C", 5400, "مه\u200C"}, {"\b", 5500, "مه"}, {"\b", 5600, "م"},
   };
   for (const auto& step : steps) {
     EXPECT_EQ(typeAhead.Key(step.key, step.tick), step.prefix) << step.tick;
   }
 
-  const std::vector<std::string> texts = {"C:\\", "Program Files", "programs", "Users"};
+  const std::vector<std::string> texts = {"C:\\", "Program Files", "programs", "Users", "مهدی"};
+  EXPECT_EQ(FindItemByPrefix(texts, "مه", 0), 4);
   EXPECT_EQ(FindItemByPrefix(texts, "pro", 0), 1);
   EXPECT_EQ(FindItemByPrefix(texts, "PROG", 2), 2);
   EXPECT_EQ(FindItemByPrefix(texts, "c", 3), 0);  // wraps around

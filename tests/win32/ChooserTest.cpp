@@ -32,7 +32,7 @@ using testing::W;
 std::string CurrentDirectory() {
   wchar_t folder[MAX_PATH + 1];
   const DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, folder);
-  return WideToCp1256(std::wstring(folder, length));
+  return WideToUtf8(std::wstring(folder, length));
 }
 
 class ChooserTest : public ::testing::Test {
@@ -152,9 +152,10 @@ TEST_F(ChooserTest, ChangeOpensOnTheDefaultParentAndOkWritesItWithOneBackslash) 
 
 TEST_F(ChooserTest, DeeperFolderShowsAncestorsAndSortedVisibleSubfolders) {
   const std::string games = root + "\\Games";
-  const std::string persian = "\xC8\xC7\xD2\xED";  // "بازی"
+  const std::string persian = "بازي";  // with the Arabic yeh of code page 1256
+  const std::string persianYeh = "بازی";  // with the Persian yeh a Persian keyboard types
   ASSERT_TRUE(CreateDirectoryW(W(games).c_str(), nullptr));
-  for (const std::string& name : {std::string("zeta"), std::string("Alpha"), persian,
+  for (const std::string& name : {std::string("zeta"), std::string("Alpha"), persian, persianYeh,
                                   std::string("beta"), std::string(".hidden")}) {
     ASSERT_TRUE(CreateDirectoryW(W(games + "\\" + name).c_str(), nullptr)) << name;
   }
@@ -168,12 +169,12 @@ TEST_F(ChooserTest, DeeperFolderShowsAncestorsAndSortedVisibleSubfolders) {
   EXPECT_EQ(Form4->Directory(), games);
   EXPECT_EQ(Form3->PathText(), games + "\\Telmorquistane");
   const auto texts = ItemTexts();
-  ASSERT_GE(texts.size(), 5u);
+  ASSERT_GE(texts.size(), 6u);
   const size_t open = OpenFolderIndex(Form4->FolderList().Items());
   EXPECT_EQ(texts[open], "Games");
   EXPECT_EQ(Form4->FolderList().SelectedIndex(), static_cast<int>(open));
   const std::vector<std::string> subfolders(texts.begin() + static_cast<long>(open) + 1, texts.end());
-  const std::vector<std::string> expected = {"Alpha", "beta", "zeta", persian};
+  const std::vector<std::string> expected = {"Alpha", "beta", "zeta", persian, persianYeh};
   EXPECT_EQ(subfolders, expected);
   EXPECT_EQ(texts[0], root.substr(0, 2) + "\\");
 

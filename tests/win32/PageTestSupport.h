@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "ui/SkinnedPage.h"
 
 namespace installer::testing {
@@ -23,7 +23,7 @@ inline BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM) {
   wchar_t text[1024];
   GetWindowTextW(window, caption, 256);
   GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the message box's static text
-  reports.push_back(WideToCp1256(caption) + "|" + WideToCp1256(text));
+  reports.push_back(WideToUtf8(caption) + "|" + WideToUtf8(text));
   PostMessageW(window, WM_COMMAND, IDOK, 0);
   return TRUE;
 }

@@ -10,18 +10,18 @@
 
 #include "engine/Errors.h"
 #include "engine/platform/ErrorCodes.h"
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "engine/platform/win32/Win32Platform.h"
 
 namespace installer {
 namespace {
 
-// Persian names as code page 1256 bytes and as the UTF-16 they must have on disk.
-const std::string kFolderName = "\xDD\xC7\xED\xE1";        // "file"
+// Persian names as the program carries them and as the UTF-16 they must have on disk.
+const std::string kFolderName = "فايل";  // "file", with the Arabic yeh code page 1256 has
 const std::wstring kFolderWide = L"\u0641\u0627\u064A\u0644";
-const std::string kFileName = "\xE3\xCA\xE4.txt";          // "text.txt"
+const std::string kFileName = "متن.txt";  // "text.txt"
 const std::wstring kFileWide = L"\u0645\u062A\u0646.txt";
-const std::string kLinkName = "\xE3\xCA\xE4.lnk";
+const std::string kLinkName = "متن.lnk";
 const std::wstring kLinkWide = L"\u0645\u062A\u0646.lnk";
 
 std::wstring LongForm(const std::wstring& path) { return L"\\\\?\\" + path; }
@@ -123,36 +123,25 @@ std::set<std::string> Names(const std::map<std::string, Entry>& entries) {
 
 // ---------------------------------------------------------------- code page and paths
 
-TEST(CodePageTest, PersianTextRoundTripsThroughCodePage1256) {
-  EXPECT_EQ(Cp1256ToWide(kFolderName), kFolderWide);
-  EXPECT_EQ(WideToCp1256(kFolderWide), kFolderName);
-  EXPECT_EQ(Cp1256ToWide(kFileName), kFileWide);
+TEST(WideTextTest, PersianTextRoundTripsThroughUtf8) {
+  EXPECT_EQ(DisplayWide(kFolderName), kFolderWide);
+  EXPECT_EQ(WideToUtf8(kFolderWide), kFolderName);
+  EXPECT_EQ(DisplayWide(kFileName), kFileWide);
   // Registry multi-strings carry NULs inside.
-  EXPECT_EQ(Cp1256ToWide(std::string("a\0\xC7\0", 4)), std::wstring(L"a\0\u0627\0", 4));
-  EXPECT_EQ(WideToCp1256(std::wstring(L"a\0\u0627\0", 4)), std::string("a\0\xC7\0", 4));
+  EXPECT_EQ(DisplayWide(std::string("a\0ا\0", 5)), std::wstring(L"a\0\u0627\0", 4));
+  EXPECT_EQ(WideToUtf8(std::wstring(L"a\0\u0627\0", 4)), std::string("a\0ا\0", 5));
 }
 
-// regression: best-fit mapping turned Persian yeh into Arabic yeh (0xED), naming another file.
-TEST(CodePageTest, UnrepresentableCharacterBecomesQuestionMark) {
-  EXPECT_EQ(WideToCp1256(L"\u06CC.txt"), "?.txt");
-  EXPECT_EQ(WideToCp1256(L"\u4E2D"), "?");
-}
-
-TEST(CodePageTest, ArabicScriptDetection) {
-  const struct {
-    std::string text;
-    bool arabic;
-  } cases[] = {
-      {"", false},
-      {"Disk full", false},
-      {"caf\xE9 \xE0 la carte", false},  // Latin letters of the upper half
-      {"\xAB quoted \xBB", false},       // guillemets are not letters of the script
-      {kFolderName, true},
-      {"Path: C:\\" + kFolderName, true},
-      {"\xA1", true},                    // Arabic comma
-      {"\x81", true},                    // Persian peh
-  };
-  for (const auto& c : cases) EXPECT_EQ(ContainsArabicScript(c.text), c.arabic) << c.text;
+// regression: names with a character code page 1256 lacks (Persian yeh) came back as '?', which
+// names no file; now they come back as they are, and a text that is no name names nothing.
+TEST(WideTextTest, EveryNameComesBackAsItIs) {
+  EXPECT_EQ(WideToUtf8(L"\u06CC.txt"), "ی.txt");
+  EXPECT_EQ(WideToUtf8(L"\u4E2D"), "中");
+  std::wstring wide;
+  EXPECT_TRUE(ToWide("می\u200Cخواهم", wide));
+  EXPECT_EQ(wide, L"\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645");
+  EXPECT_FALSE(ToWide("\xE3\xCA\xE4.txt", wide));  // code page 1256 bytes are no UTF-8
+  EXPECT_EQ(FileSystemPath(std::string("C:\\\xE3\xCA")), L"");
 }
 
 TEST(FileSystemPathTest, LongPathsGetTheLongFormAndShortOnesStayAsGiven) {
@@ -212,10 +201,10 @@ class Win32PlatformTest : public testing::Test {
   void SetUp() override {
     ASSERT_FALSE(TempFolderEnvironment::Root().empty()) << GetLastError();
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    wideFolder = TempFolderEnvironment::Root() + L"\\" + Cp1256ToWide(test->test_suite_name()) +
-                 L"." + Cp1256ToWide(test->name());
+    wideFolder = TempFolderEnvironment::Root() + L"\\" + DisplayWide(test->test_suite_name()) +
+                 L"." + DisplayWide(test->name());
     ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr)) << GetLastError();
-    folder = WideToCp1256(wideFolder);
+    folder = WideToUtf8(wideFolder);
     wchar_t current[MAX_PATH + 1];
     savedCurrentDir.assign(current, GetCurrentDirectoryW(MAX_PATH + 1, current));
   }
@@ -363,16 +352,29 @@ TEST_F(Win32PlatformTest, PersianFolderAndFileNamesRoundTrip) {
   EXPECT_EQ(ReadAll(*read.stream), "persian");
 }
 
-// regression: a name outside code page 1256 must not come back as a different, valid name.
-TEST_F(Win32PlatformTest, UnrepresentableNameNamesNoFile) {
+// regression: a name outside code page 1256 came back as '?' and named no file. The Persian
+// and the Arabic yeh are two names, each reaching its own file.
+TEST_F(Win32PlatformTest, PersianAndArabicYehNameTheirOwnFiles) {
   WriteWholeFile(WidePath(L"\u06CC.txt"), "persian yeh");  // not in code page 1256
-  WriteWholeFile(WidePath(L"\u064A.txt"), "arabic yeh");   // 0xED
+  WriteWholeFile(WidePath(L"\u064A.txt"), "arabic yeh");   // 0xED there
   const auto entries = Enumerate(platform, Path("*.txt"), kAttrAnyFile);
-  EXPECT_EQ(Names(entries), (std::set<std::string>{"?.txt", "\xED.txt"}));
-  EXPECT_FALSE(platform.FileExists(Path("?.txt")));
-  EXPECT_FALSE(platform.DeleteFile(Path("?.txt")));
+  EXPECT_EQ(Names(entries), (std::set<std::string>{"ی.txt", "ي.txt"}));
+  EXPECT_TRUE(platform.FileExists(Path("ی.txt")));
+  OpenResult persian = platform.OpenFile(Path("ی.txt"), OpenMode::ReadShared);
+  ASSERT_NE(persian.stream, nullptr) << persian.error;
+  EXPECT_EQ(ReadAll(*persian.stream), "persian yeh");
+  persian.stream.reset();
+  EXPECT_TRUE(platform.DeleteFile(Path("ی.txt")));
   EXPECT_EQ(ReadWholeFile(WidePath(L"\u064A.txt")), "arabic yeh");
-  EXPECT_EQ(ReadWholeFile(WidePath(L"\u06CC.txt")), "persian yeh");
+  // Bytes that are no UTF-8 name no file at all: a clear failure, never another file.
+  const std::string notUtf8 = Path("\xED.txt");
+  EXPECT_FALSE(platform.FileExists(notUtf8));
+  EXPECT_EQ(platform.OpenFile(notUtf8, OpenMode::ReadShared).error,
+            static_cast<uint32_t>(ERROR_INVALID_NAME));
+  EXPECT_EQ(platform.OpenFile(notUtf8, OpenMode::CreateExclusive).error,
+            static_cast<uint32_t>(ERROR_INVALID_NAME));
+  EXPECT_EQ(platform.ExpandFileName(notUtf8), notUtf8);
+  EXPECT_EQ(ReadWholeFile(WidePath(L"\u064A.txt")), "arabic yeh");
 }
 
 // ---------------------------------------------------------------- files and folders
@@ -547,7 +549,7 @@ TEST_F(Win32PlatformTest, PathsLongerThanMaxPathWork) {
   for (int level = 0; path.size() < 300; ++level) {
     const std::string name = kFolderName + std::string(40, static_cast<char>('a' + level));
     path += "\\" + name;
-    widePath += L"\\" + Cp1256ToWide(name);
+    widePath += L"\\" + DisplayWide(name);
     ASSERT_TRUE(platform.CreateDir(path)) << path.size();
   }
   const std::string file = path + "\\" + kFileName;
@@ -661,7 +663,7 @@ class RegistryTest : public Win32PlatformTest {
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath.c_str());
     Win32PlatformTest::TearDown();
   }
-  std::string KeyPath() const { return WideToCp1256(keyPath); }
+  std::string KeyPath() const { return WideToUtf8(keyPath); }
 
   std::wstring keyPath;
 };
@@ -679,7 +681,7 @@ TEST_F(RegistryTest, KeysAreCreatedBelowTheRightRoot) {
   };
   for (const auto& c : cases) {
     const std::string subKey = KeyPath() + "\\" + c.leaf;  // two levels: both are created
-    const std::wstring wideSubKey = keyPath + L"\\" + Cp1256ToWide(c.leaf);
+    const std::wstring wideSubKey = keyPath + L"\\" + DisplayWide(c.leaf);
     RegKey key = 0;
     ASSERT_EQ(platform.RegCreateKey(c.root, subKey, key), 0u);
     ASSERT_NE(key, 0u);
@@ -780,7 +782,7 @@ TEST_F(RegistryTest, QueryReturnsEachTypeAsStored) {
       {"sz", 0, kRegSz, kFolderName + '\0'},
       {"szNoNul", 0, kRegSz, kFolderName},
       {"expand", 0, kRegExpandSz, std::string("%TEMP%\0", 7)},  // not expanded
-      {"multi", 0, REG_MULTI_SZ, std::string("a\0\xC7\0\0", 5)},
+      {"multi", 0, REG_MULTI_SZ, std::string("a\0ا\0\0", 6)},
       {"dword", 0, kRegDword, std::string("\x04\x03\x02\x01", 4)},
       {"binary", 0, kRegBinary, std::string("\0\xFF\x10", 3)},
       {"emptyBinary", 0, kRegBinary, ""},

@@ -79,7 +79,7 @@ TEST_F(Win32StepsTest, SystemFileIsCopiedAndItsRegistrationCalled) {
 
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
-  const std::string systemDir = WideToCp1256(windows) + "\\System32\\";
+  const std::string systemDir = WideToUtf8(windows) + "\\System32\\";
   EXPECT_EQ(session.SystemDir, systemDir);  // Wine reports Windows 7 (major version 6)
   EXPECT_EQ(ReadBytes(systemDir + dll), ReadBytes(root + "\\System\\" + dll));
   EXPECT_TRUE(Exists(systemDir + dll + ".registered"));
@@ -96,7 +96,7 @@ TEST_F(Win32StepsTest, FontsLandInTheFontsFolderAndBothKeys) {
 
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
-  const std::string fontPath = WideToCp1256(windows) + "\\Fonts\\" + font;
+  const std::string fontPath = WideToUtf8(windows) + "\\Fonts\\" + font;
   EXPECT_EQ(ReadBytes(fontPath), "not really a font, but bytes");
   for (const char* key : {kFontsKey, kFontsKeyNt}) {
     const StoredValue value = ReadValue(HKEY_LOCAL_MACHINE, W(key), W(font));
@@ -168,7 +168,7 @@ void ExpectObstacleOutcome(const ObstacleCase& c, const std::string& destination
 std::string WindowsFolder(const char* sub) {
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
-  return WideToCp1256(windows) + "\\" + sub + "\\";
+  return WideToUtf8(windows) + "\\" + sub + "\\";
 }
 
 TEST_F(Win32StepsTest, SystemFileThatCannotBeReplacedIsKept) {
@@ -245,7 +245,7 @@ TEST_F(Win32StepsTest, ShortcutsAndUninstallEntryReadBack) {
               S_OK);
     IPersistFile* file = nullptr;
     ASSERT_EQ(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
-    EXPECT_EQ(file->Load(link.c_str(), STGM_READ), S_OK) << WideToCp1256(link);
+    EXPECT_EQ(file->Load(link.c_str(), STGM_READ), S_OK) << WideToUtf8(link);
     wchar_t target[MAX_PATH] = L"";
     wchar_t workDir[MAX_PATH] = L"";
     shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/FileCopy.h"
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "engine/platform/win32/Win32Platform.h"
 
 namespace installer::testing {
@@ -31,7 +31,7 @@ class NullObserver : public InstallObserver {
   void FileStarting(int32_t, const std::string& caption) override { captions.push_back(caption); }
 };
 
-inline std::wstring W(const std::string& cp1256) { return Cp1256ToWide(cp1256); }
+inline std::wstring W(const std::string& text) { return DisplayWide(text); }
 
 inline bool WriteBytes(const std::string& path, const std::string& content) {
   HANDLE h = CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -88,7 +88,7 @@ inline std::string FreshTestFolder() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::string folder =
-      WideToCp1256(temp) + "wintest-" + std::to_string(GetCurrentProcessId()) + "-" +
+      WideToUtf8(temp) + "wintest-" + std::to_string(GetCurrentProcessId()) + "-" +
       ::testing::UnitTest::GetInstance()->current_test_info()->name();
   RemoveTree(W(folder));
   CreateDirectoryW(W(folder).c_str(), nullptr);
@@ -99,7 +99,7 @@ inline std::string FreshTestFolder() {
 inline std::string TestProgramFolder() {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::string folder = WideToCp1256(path);
+  std::string folder = WideToUtf8(path);
   return folder.substr(0, folder.find_last_of('\\'));
 }
 

@@ -10,14 +10,14 @@
 #include "engine/FileCopy.h"
 #include "engine/InstallSession.h"
 #include "engine/InstallSteps.h"
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "engine/platform/win32/Win32Platform.h"
 
 namespace {
 
 // Console output in UTF-8, so Persian names print readably in a terminal.
 void Print(const std::string& cp1256) {
-  const std::wstring wide = installer::Cp1256ToWide(cp1256 + "\n");
+  const std::wstring wide = installer::DisplayWide(cp1256 + "\n");
   const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
                                        nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(size), '\0');

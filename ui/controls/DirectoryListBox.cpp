@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "engine/Errors.h"
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "ui/Application.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/controls/Glyphs.h"
@@ -16,8 +16,8 @@ namespace {
 // Folder names in the user's locale order, without regard to case (the platform compares
 // the same way when it looks names up).
 bool LocaleLess(const std::string& a, const std::string& b) {
-  const std::wstring wideA = Cp1256ToWide(a);
-  const std::wstring wideB = Cp1256ToWide(b);
+  const std::wstring wideA = DisplayWide(a);
+  const std::wstring wideB = DisplayWide(b);
   return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wideA.c_str(),
                         static_cast<int>(wideA.size()), wideB.c_str(),
                         static_cast<int>(wideB.size())) == CSTR_LESS_THAN;
@@ -120,7 +120,7 @@ void TDirectoryListBox::OpenItem(size_t index) {
 }
 
 void TDirectoryListBox::BuildItems() {
-  const std::wstring root = Cp1256ToWide(DrivePart(directory_) + "\\");
+  const std::wstring root = DisplayWide(DrivePart(directory_) + "\\");
   DWORD flags = 0;
   const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
   GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
@@ -156,7 +156,7 @@ void TDirectoryListBox::WriteLabel() {
   HDC dc = GetDC(hwnd_);
   HGDIOBJ previous = SelectObject(dc, label_.font);
   auto measure = [dc](const std::string& text) {
-    const std::wstring wide = Cp1256ToWide(text);
+    const std::wstring wide = DisplayWide(text);
     SIZE size{};
     GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
     return static_cast<int>(size.cx);
@@ -167,7 +167,7 @@ void TDirectoryListBox::WriteLabel() {
   label_.setText(text);
 }
 
-void TDirectoryListBox::TypeToFind(char key) {
+void TDirectoryListBox::TypeToFind(const std::string& key) {
   const std::string& prefix = typeAhead_.Key(key, GetTickCount());
   std::vector<std::string> texts;
   for (const FolderItem& item : items_) texts.push_back(FolderDisplayText(item.text, casePreserving_));
@@ -189,7 +189,7 @@ void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& draw) {
   textRect.left += indent + glyph.width + 4;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-  const std::wstring text = Cp1256ToWide(FolderDisplayText(item.text, casePreserving_));
+  const std::wstring text = DisplayWide(FolderDisplayText(item.text, casePreserving_));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
             DT_SINGLELINE | DT_TOP | DT_NOPREFIX | DT_LEFT);
   if ((draw.itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &rect);
@@ -233,8 +233,8 @@ LRESULT TDirectoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
       }
       if (key == 27 || key == 9) return 0;
       if (key == 8 || key >= 32) {
-        const std::string typed = WideToCp1256(std::wstring(1, key));
-        if (!typed.empty()) TypeToFind(typed[0]);
+        // A Persian letter is several bytes of UTF-8; the prefix takes and drops it whole.
+        TypeToFind(WideToUtf8(std::wstring(1, key)));
       }
       return 0;
     }

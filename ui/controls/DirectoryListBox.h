@@ -73,7 +73,7 @@ class TDirectoryListBox {
   void EnterFolder(const std::string& path);
   void BuildItems();
   void WriteLabel();
-  void TypeToFind(char key);
+  void TypeToFind(const std::string& key);
 
   DirectoryListBoxArgs args_;
   Platform& platform_;

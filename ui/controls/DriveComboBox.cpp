@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 #include "ui/Application.h"
 #include "ui/controls/DirectoryListBox.h"
 #include "ui/controls/Glyphs.h"
@@ -18,7 +18,7 @@ std::wstring DriveRoot(char letter) { return std::wstring{static_cast<wchar_t>(l
 
 std::string UpperCaseText(std::wstring text) {
   if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return WideToCp1256(text);
+  return WideToUtf8(text);
 }
 
 uint32_t QueryDriveType(char letter) { return GetDriveTypeW(DriveRoot(letter).c_str()); }
@@ -149,7 +149,7 @@ void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& draw) {
   textRect.left += glyphWidth + 6;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-  const std::wstring text = Cp1256ToWide(item.text);
+  const std::wstring text = DisplayWide(item.text);
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
   if ((draw.itemState & ODS_FOCUS) != 0 && (draw.itemState & ODS_NOFOCUSRECT) == 0) DrawFocusRect(dc, &rect);

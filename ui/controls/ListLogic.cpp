@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/platform/Unicode.h"
 #include "ui/text/StringHelpers.h"
 
 namespace installer {
@@ -214,13 +215,13 @@ std::string FolderDisplayText(const std::string& text, bool casePreserving) {
   return casePreserving ? text : LowerCaseAscii(text);
 }
 
-const std::string& TypeAhead::Key(char key, uint32_t tickMs) {
+const std::string& TypeAhead::Key(std::string_view key, uint32_t tickMs) {
   // Unsigned difference: correct across the 49-day wrap of the tick count.
   if (!typed_ || tickMs - lastTick_ >= 500) prefix_.clear();
   typed_ = true;
   lastTick_ = tickMs;
-  if (key == '\b') {
-    if (!prefix_.empty()) prefix_.pop_back();
+  if (key == "\b") {
+    PopLastCharacter(prefix_);
   } else {
     prefix_ += key;
   }

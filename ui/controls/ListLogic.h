@@ -1,12 +1,13 @@
 // The window-free part of the drive box and the folder list: item texts and glyph kinds, item
 // paths, indentation, sorting, type-to-find, the shortened directory label and the disk
-// figures of the folder chooser. Texts are code page 1256.
+// figures of the folder chooser. Texts are UTF-8.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace installer {
@@ -19,8 +20,8 @@ using TextWidthFn = std::function<int(const std::string&)>;
 /// on its own is returned as it is.
 std::string FitPathToWidth(const std::string& path, int maxWidth, const TextWidthFn& textWidth);
 
-/// ASCII letters only: code page 1256 has no upper-case forms for its Arabic letters or its
-/// few accented Latin ones.
+/// ASCII letters only: the Arabic script has no letter case, and the other bytes of a UTF-8
+/// sequence are never ASCII, so a Persian name passes unchanged.
 std::string UpperCaseAscii(std::string text);
 std::string LowerCaseAscii(std::string text);
 
@@ -100,10 +101,11 @@ int FolderItemIndent(const std::string& directory, const std::vector<FolderItem>
 std::string FolderDisplayText(const std::string& text, bool casePreserving);
 
 /// The folder list's type-to-find prefix: it starts afresh after a pause of 500 ms or more;
-/// Backspace (8) removes its last character.
+/// Backspace ("\b") removes its last character, a whole UTF-8 sequence.
 class TypeAhead {
  public:
-  const std::string& Key(char key, uint32_t tickMs);
+  /// `key` is one typed character in UTF-8.
+  const std::string& Key(std::string_view key, uint32_t tickMs);
   const std::string& Prefix() const { return prefix_; }
 
  private:

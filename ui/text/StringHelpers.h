@@ -1,4 +1,4 @@
-// Cutting and splicing of 8-bit (code page 1256) texts by 1-based position, and thousands
+// Cutting and splicing of 8-bit texts by 1-based byte position, and thousands
 // separators for number text. Every helper is total: any input gives a result, never an error.
 #pragma once
 

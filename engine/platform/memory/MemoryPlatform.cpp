@@ -26,7 +26,7 @@ int32_t HresultFromWin32(uint32_t code) {
 
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Only ASCII letters fold; other code page 1256 bytes compare as they are.
+// Only ASCII letters fold; the bytes of other characters (UTF-8) compare as they are.
 std::string Upper(std::string text) {
   for (char& c : text) c = UpperChar(c);
   return text;
@@ -66,7 +66,12 @@ bool WildMatch(const std::string& mask, const std::string& name) {
     if (m < mask.size() && mask[m] == '*') {
       starM = m++;
       starN = n;
-    } else if (m < mask.size() && (mask[m] == '?' || UpperChar(mask[m]) == UpperChar(name[n]))) {
+    } else if (m < mask.size() && mask[m] == '?') {
+      // One character, which in UTF-8 may be several bytes.
+      ++m;
+      ++n;
+      while (n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) ++n;
+    } else if (m < mask.size() && UpperChar(mask[m]) == UpperChar(name[n])) {
       ++m;
       ++n;
     } else if (starM != std::string::npos) {

@@ -1,4 +1,4 @@
-// The platform over the real Windows API (wide functions, code page 1256 at the boundary).
+// The platform over the real Windows API (wide functions, UTF-8 converted at the boundary).
 #include "engine/platform/win32/Win32Platform.h"
 
 #include <algorithm>
@@ -7,7 +7,7 @@
 
 #include "engine/Errors.h"
 #include "engine/platform/ErrorCodes.h"
-#include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/WideText.h"
 
 namespace installer {
 namespace {
@@ -134,9 +134,9 @@ class ComRef {
 };
 
 // The link object's own 8-bit functions (IShellLinkA) read their strings in the machine's ANSI
-// code page, which would garble Persian paths everywhere but on a machine set to 1256. So the
-// wide interface is used; the 8-bit one only where an object does not offer the wide one, with
-// the text converted to the ANSI code page (unrepresentable characters become '?').
+// code page, which would garble Persian paths on most machines. So the wide interface is used;
+// the 8-bit one only where an object does not offer the wide one, with the text converted to
+// the ANSI code page (unrepresentable characters become '?').
 class Win32ShellLink : public ShellLink {
  public:
   ComRef<IShellLinkW> wide;
@@ -144,22 +144,30 @@ class Win32ShellLink : public ShellLink {
   ComRef<IPersistFile> file;
 
   int32_t SetPath(const std::string& target) override {
-    if (wide) return wide->SetPath(Cp1256ToWide(target).c_str());
-    return ansi->SetPath(ToAnsiCodePage(target).c_str());
+    std::wstring wideTarget;
+    if (!ToWide(target, wideTarget)) return kInvalidNameResult;
+    if (wide) return wide->SetPath(wideTarget.c_str());
+    return ansi->SetPath(ToAnsiCodePage(wideTarget).c_str());
   }
 
   int32_t SetWorkingDirectory(const std::string& folder) override {
-    if (wide) return wide->SetWorkingDirectory(Cp1256ToWide(folder).c_str());
-    return ansi->SetWorkingDirectory(ToAnsiCodePage(folder).c_str());
+    std::wstring wideFolder;
+    if (!ToWide(folder, wideFolder)) return kInvalidNameResult;
+    if (wide) return wide->SetWorkingDirectory(wideFolder.c_str());
+    return ansi->SetWorkingDirectory(ToAnsiCodePage(wideFolder).c_str());
   }
 
   int32_t Save(const std::string& path) override {
-    return file->Save(Cp1256ToWide(path).c_str(), FALSE);
+    std::wstring widePath;
+    if (!ToWide(path, widePath)) return kInvalidNameResult;
+    return file->Save(widePath.c_str(), FALSE);
   }
 
  private:
-  static std::string ToAnsiCodePage(const std::string& text) {
-    const std::wstring wideText = Cp1256ToWide(text);
+  static constexpr int32_t kInvalidNameResult =
+      static_cast<int32_t>(0x80070000u | ERROR_INVALID_NAME);
+
+  static std::string ToAnsiCodePage(const std::wstring& wideText) {
     if (wideText.empty()) return {};
     const int size = static_cast<int>(wideText.size());
     const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText.data(), size,
@@ -230,30 +238,53 @@ int SkipExcluded(HANDLE handle, WIN32_FIND_DATAW& data, uint32_t excludeAttr) {
 }
 
 void FillRecord(const WIN32_FIND_DATAW& data, SearchRec& rec) {
-  rec.Name = WideToCp1256(data.cFileName);
+  rec.Name = WideToUtf8(data.cFileName);
   rec.Size = static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
   rec.Attr = data.dwFileAttributes;
 }
 
 }  // namespace
 
-std::wstring FileSystemPath(const std::string& path) {
-  std::wstring wide = Cp1256ToWide(path);
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;  // already in the long form
+bool FileSystemPath(const std::string& path, std::wstring& wide) {
+  if (!ToWide(path, wide)) return false;
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return true;  // already in the long form
   std::wstring full = FullPath(wide);
-  if (full.size() < kLongPathThreshold) return wide;
-  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device: no prefix applies
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
+  if (full.size() < kLongPathThreshold) return true;
+  if (full.rfind(L"\\\\.\\", 0) == 0) {
+    wide = std::move(full);  // a device: no prefix applies
+  } else if (full.rfind(L"\\\\", 0) == 0) {
+    wide = L"\\\\?\\UNC\\" + full.substr(2);
+  } else {
+    wide = L"\\\\?\\" + full;
+  }
+  return true;
 }
+
+std::wstring FileSystemPath(const std::string& path) {
+  std::wstring wide;
+  return FileSystemPath(path, wide) ? wide : std::wstring();
+}
+
+namespace {
+
+// A name that is not WTF-8 names no file: the operation fails as Windows fails an invalid name.
+bool WidePath(const std::string& path, std::wstring& wide) {
+  if (FileSystemPath(path, wide)) return true;
+  SetLastError(ERROR_INVALID_NAME);
+  return false;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------- enumeration
 
 int Win32Platform::FindFirst(const std::string& pattern, uint32_t attr, SearchRec& rec) {
   rec.excludeAttr = ~attr & kSpecialAttrs;
   rec.handle = 0;
+  std::wstring widePattern;
+  if (!WidePath(pattern, widePattern)) return static_cast<int>(ERROR_INVALID_NAME);
   WIN32_FIND_DATAW data;
-  const HANDLE handle = FindFirstFileW(FileSystemPath(pattern).c_str(), &data);
+  const HANDLE handle = FindFirstFileW(widePattern.c_str(), &data);
   if (handle == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
   const int result = SkipExcluded(handle, data, rec.excludeAttr);
   if (result != 0) {
@@ -283,33 +314,47 @@ void Win32Platform::FindClose(SearchRec& rec) {
 
 // ---------------------------------------------------------------- files and folders
 
+namespace {
+
+DWORD Attributes(const std::string& path) {
+  std::wstring wide;
+  return WidePath(path, wide) ? GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
 bool Win32Platform::FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
+  const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool Win32Platform::DirectoryExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
+  const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool Win32Platform::CreateDir(const std::string& path) {
-  return CreateDirectoryW(FileSystemPath(path).c_str(), nullptr) != FALSE;
+  std::wstring wide;
+  return WidePath(path, wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }
 
 bool Win32Platform::DeleteFile(const std::string& path) {
-  return DeleteFileW(FileSystemPath(path).c_str()) != FALSE;
+  std::wstring wide;
+  return WidePath(path, wide) && DeleteFileW(wide.c_str()) != FALSE;
 }
 
 bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
-  return MoveFileW(FileSystemPath(from).c_str(), FileSystemPath(to).c_str()) != FALSE;
+  std::wstring wideFrom, wideTo;
+  return WidePath(from, wideFrom) && WidePath(to, wideTo) &&
+         MoveFileW(wideFrom.c_str(), wideTo.c_str()) != FALSE;
 }
 
 // One rename that takes the place of an existing file; Windows refuses a folder or a read-only
 // file as the target (access denied). No copy between drives: the engine renames within one
 // folder.
 uint32_t Win32Platform::ReplaceFile(const std::string& from, const std::string& to) {
-  const std::wstring target = FileSystemPath(to);
+  std::wstring source, target;
+  if (!WidePath(from, source) || !WidePath(to, target)) return ERROR_INVALID_NAME;
   // Wine 8 replaces a read-only file all the same; refuse it here as Windows does.
   const DWORD targetAttributes = GetFileAttributesW(target.c_str());
   if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
@@ -317,7 +362,7 @@ uint32_t Win32Platform::ReplaceFile(const std::string& from, const std::string& 
           FILE_ATTRIBUTE_READONLY) {
     return ERROR_ACCESS_DENIED;
   }
-  return MoveFileExW(FileSystemPath(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+  return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
              ? kErrorSuccess
              : GetLastError();
 }
@@ -343,8 +388,13 @@ OpenResult Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
       break;
   }
   OpenResult result;
-  const HANDLE handle = CreateFileW(FileSystemPath(path).c_str(), access, share, nullptr,
-                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::wstring wide;
+  if (!WidePath(path, wide)) {
+    result.error = ERROR_INVALID_NAME;
+    return result;
+  }
+  const HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     result.error = GetLastError();
     return result;
@@ -353,8 +403,12 @@ OpenResult Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
   return result;
 }
 
+// A path that is no name at all is given back as it is, so that the error message naming it
+// shows what the engine was given.
 std::string Win32Platform::ExpandFileName(const std::string& path) {
-  return WideToCp1256(FullPath(Cp1256ToWide(path)));
+  std::wstring wide;
+  if (!ToWide(path, wide)) return path;
+  return WideToUtf8(FullPath(wide));
 }
 
 // ---------------------------------------------------------------- drives
@@ -379,7 +433,7 @@ std::string Win32Platform::GetCurrentDir() {
     if (length == 0) break;
     if (length < size) {
       folder.resize(length);
-      return WideToCp1256(folder);
+      return WideToUtf8(folder);
     }
     size = length;
   }
@@ -388,14 +442,16 @@ std::string Win32Platform::GetCurrentDir() {
 
 uint32_t Win32Platform::SetCurrentDir(const std::string& path) {
   // No long-path form here: the current directory itself cannot be longer than MAX_PATH.
-  return SetCurrentDirectoryW(Cp1256ToWide(path).c_str()) ? kErrorSuccess : GetLastError();
+  std::wstring wide;
+  if (!ToWide(path, wide)) return ERROR_INVALID_NAME;
+  return SetCurrentDirectoryW(wide.c_str()) ? kErrorSuccess : GetLastError();
 }
 
 std::string Win32Platform::GetWindowsDirectory() {
   wchar_t buffer[MAX_PATH + 1];
   const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
   if (length == 0 || length > MAX_PATH) return {};
-  return WideToCp1256(std::wstring_view(buffer, length));
+  return WideToUtf8(std::wstring_view(buffer, length));
 }
 
 uint32_t Win32Platform::GetVersion() { return ::GetVersion(); }
@@ -406,7 +462,7 @@ std::string Win32Platform::SystemErrorMessage(uint32_t code) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   std::string text;
-  if (length > 0 && buffer != nullptr) text = WideToCp1256(std::wstring_view(buffer, length));
+  if (length > 0 && buffer != nullptr) text = WideToUtf8(std::wstring_view(buffer, length));
   if (buffer != nullptr) LocalFree(buffer);
   return text;
 }
@@ -414,8 +470,11 @@ std::string Win32Platform::SystemErrorMessage(uint32_t code) {
 // ---------------------------------------------------------------- registry
 
 uint32_t Win32Platform::RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) {
+  result = 0;
+  std::wstring wideSubKey;
+  if (!ToWide(subKey, wideSubKey)) return ERROR_INVALID_NAME;
   HKEY key = nullptr;
-  const LONG status = RegCreateKeyExW(ToHkey(parent), Cp1256ToWide(subKey).c_str(), 0, nullptr,
+  const LONG status = RegCreateKeyExW(ToHkey(parent), wideSubKey.c_str(), 0, nullptr,
                                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                                       nullptr);
   result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
@@ -423,9 +482,12 @@ uint32_t Win32Platform::RegCreateKey(RegKey parent, const std::string& subKey, R
 }
 
 uint32_t Win32Platform::RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) {
+  result = 0;
+  std::wstring wideSubKey;
+  if (!ToWide(subKey, wideSubKey)) return ERROR_INVALID_NAME;
   HKEY key = nullptr;
   const LONG status =
-      RegOpenKeyExW(ToHkey(parent), Cp1256ToWide(subKey).c_str(), 0, KEY_ALL_ACCESS, &key);
+      RegOpenKeyExW(ToHkey(parent), wideSubKey.c_str(), 0, KEY_ALL_ACCESS, &key);
   result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
   return static_cast<uint32_t>(status);
 }
@@ -435,7 +497,8 @@ uint32_t Win32Platform::RegQueryValue(RegKey key, const std::string& name, uint3
   type = 0;
   data.clear();
   if (key == 0) return ERROR_INVALID_HANDLE;  // a key that did not open
-  const std::wstring valueName = Cp1256ToWide(name);
+  std::wstring valueName;
+  if (!ToWide(name, valueName)) return ERROR_INVALID_NAME;
   std::string raw;
   DWORD valueType = 0;
   DWORD size = 0;
@@ -458,7 +521,7 @@ uint32_t Win32Platform::RegQueryValue(RegKey key, const std::string& name, uint3
     // UTF-16 as stored, its NUL (or its lack) included; an odd trailing byte is no character.
     std::wstring wide(raw.size() / sizeof(wchar_t), L'\0');
     std::copy_n(raw.data(), wide.size() * sizeof(wchar_t), reinterpret_cast<char*>(wide.data()));
-    data = WideToCp1256(wide);
+    data = WideToUtf8(wide);
   } else {
     data = std::move(raw);
   }
@@ -467,10 +530,12 @@ uint32_t Win32Platform::RegQueryValue(RegKey key, const std::string& name, uint3
 
 uint32_t Win32Platform::RegSetStringValue(RegKey key, const std::string& name,
                                           const std::string& data) {
-  const std::wstring wide = Cp1256ToWide(data);
-  const DWORD bytes = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));  // with the NUL
-  return static_cast<uint32_t>(RegSetValueExW(ToHkey(key), Cp1256ToWide(name).c_str(), 0, REG_SZ,
-                                              reinterpret_cast<const BYTE*>(wide.c_str()), bytes));
+  std::wstring wideName, wideData;
+  if (!ToWide(name, wideName) || !ToWide(data, wideData)) return ERROR_INVALID_PARAMETER;
+  const DWORD bytes = static_cast<DWORD>((wideData.size() + 1) * sizeof(wchar_t));  // with NUL
+  return static_cast<uint32_t>(RegSetValueExW(ToHkey(key), wideName.c_str(), 0, REG_SZ,
+                                              reinterpret_cast<const BYTE*>(wideData.c_str()),
+                                              bytes));
 }
 
 void Win32Platform::RegCloseKey(RegKey key) {
@@ -504,10 +569,11 @@ std::unique_ptr<ShellLink> Win32Platform::CreateShellLink() {
 intptr_t Win32Platform::ShellExecute(uintptr_t ownerWindow, const std::string& verb,
                                      const std::string& file, const std::string& parameters,
                                      const std::string& directory, int showCommand) {
-  const std::wstring wideVerb = Cp1256ToWide(verb);
-  const std::wstring wideFile = Cp1256ToWide(file);
-  const std::wstring wideParameters = Cp1256ToWide(parameters);
-  const std::wstring wideDirectory = Cp1256ToWide(directory);
+  std::wstring wideVerb, wideFile, wideParameters, wideDirectory;
+  if (!ToWide(verb, wideVerb) || !ToWide(file, wideFile) || !ToWide(parameters, wideParameters) ||
+      !ToWide(directory, wideDirectory)) {
+    return SE_ERR_FNF;  // what ShellExecute answers for a file it cannot find
+  }
   // Empty texts go as pointers to "", never as null: empty parameters and directory are what
   // the callers mean ("no parameters", "the current directory").
   const HINSTANCE result =
@@ -519,7 +585,9 @@ intptr_t Win32Platform::ShellExecute(uintptr_t ownerWindow, const std::string& v
 // ---------------------------------------------------------------- libraries
 
 LibraryHandle Win32Platform::LoadLibrary(const std::string& path) {
-  return reinterpret_cast<LibraryHandle>(LoadLibraryW(Cp1256ToWide(path).c_str()));
+  std::wstring wide;
+  if (!ToWide(path, wide)) return 0;
+  return reinterpret_cast<LibraryHandle>(LoadLibraryW(wide.c_str()));
 }
 
 ProcAddress Win32Platform::GetProcAddress(LibraryHandle library, const std::string& name) {
@@ -543,9 +611,10 @@ void Win32Platform::FreeLibrary(LibraryHandle library) {
 void Win32Platform::ShowMessageDialog(const std::string& text, DialogKind kind) {
   const bool warning = kind == DialogKind::Warning;
   UINT style = MB_OK | (warning ? MB_ICONWARNING : MB_ICONINFORMATION);
-  // Persian text reads right to left; the box is not mirrored, only its reading order changes.
-  if (ContainsArabicScript(text)) style |= MB_RTLREADING | MB_RIGHT;
-  MessageBoxW(GetActiveWindow(), Cp1256ToWide(text).c_str(),
+  // A Persian text reads right to left; the box is not mirrored, only its reading order
+  // changes. A text in English keeps its order, also where it quotes a Persian name.
+  if (ReadsRightToLeft(text)) style |= MB_RTLREADING | MB_RIGHT;
+  MessageBoxW(GetActiveWindow(), DisplayWide(text).c_str(),
               warning ? L"Warning" : L"Information", style);
 }
 

@@ -1,5 +1,5 @@
 // The platform over the real Windows API. Every call goes through the wide (W) functions, with
-// 8-bit text converted from and to code page 1256 at this boundary (CodePage.h).
+// the program's UTF-8 text converted from and to UTF-16 at this boundary (WideText.h).
 #pragma once
 
 #include "engine/platform/Platform.h"
@@ -55,7 +55,9 @@ class Win32Platform : public Platform {
 /// The form of `path` the file-system functions get: a path whose full form has 248 characters
 /// or more (the limit CreateDirectoryW applies; the others stop at 260) goes as its full form
 /// with the "\\?\" prefix ("\\?\UNC\" for a network path), which lifts those limits; a shorter
-/// path goes as it is. UTF-16, converted from code page 1256.
+/// path goes as it is. False when `path` is not WTF-8 (it names no file).
+bool FileSystemPath(const std::string& path, std::wstring& wide);
+/// The same, "" for a path that names no file.
 std::wstring FileSystemPath(const std::string& path);
 
 }  // namespace installer
