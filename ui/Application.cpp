@@ -5,6 +5,7 @@
 
 #include "engine/platform/win32/WideText.h"
 #include "ui/SkinnedPage.h"
+#include "ui/text/StringHelpers.h"
 
 namespace installer {
 namespace {
@@ -126,15 +127,22 @@ std::string Application::ErrorReportText(const std::string& message) {
   return message;
 }
 
+// Right-to-left reading only for a message in Persian: an English message that names a Persian
+// file keeps its order, its quotes and its full stop where they belong.
+UINT Application::ErrorReportFlags(const std::string& text) {
+  UINT flags = MB_OK | MB_ICONERROR;
+  if (ReadsRightToLeft(text)) flags |= MB_RTLREADING | MB_RIGHT;
+  return flags;
+}
+
 void Application::ShowException(const std::exception& error) {
   const std::string text = ErrorReportText(error.what());
   HWND owner = GetActiveWindow();
   if (owner == nullptr) owner = applicationWindow;
-  UINT flags = MB_OK | MB_ICONERROR;
-  // Right-to-left reading only for a message in Persian: an English message that names a
-  // Persian file keeps its order, its quotes and its full stop where they belong.
-  if (ReadsRightToLeft(text)) flags |= MB_RTLREADING | MB_RIGHT;
-  MessageBoxW(owner, DisplayWide(text).c_str(), DisplayWide(title).c_str(), flags);
+  const UINT flags = ErrorReportFlags(text);
+  MessageBoxW(owner,
+              DisplayWide((flags & MB_RTLREADING) != 0 ? text : PathTextForDisplay(text)).c_str(),
+              DisplayWide(title).c_str(), flags);
 }
 
 void Application::PageVisibilityChanged() {

@@ -47,6 +47,9 @@ void ProcessMessages();
 void ShowException(const std::exception& error);
 /// The message as the error report shows it.
 std::string ErrorReportText(const std::string& message);
+/// The report's message-box style for that text: right-to-left reading (and alignment) only
+/// when the text's own language reads right to left.
+UINT ErrorReportFlags(const std::string& text);
 
 /// Runs an event handler: an error that leaves it goes to the error report; the end of the
 /// program (a test platform's ProcessEnded) stops the loops.

@@ -9,6 +9,7 @@
 #include "engine/platform/win32/WideText.h"
 #include "ui/Application.h"
 #include "ui/controls/Glyphs.h"
+#include "ui/text/StringHelpers.h"
 
 namespace installer {
 namespace {
@@ -124,7 +125,8 @@ size_t SkinnedPage::AddHotspot(RECT bounds, std::function<void()> onClick,
 
 size_t SkinnedPage::AddLabel(RECT bounds, HFONT font, const std::string& text, bool rightToLeft,
                              bool visible) {
-  labels_.push_back({bounds, visible, rightToLeft, font, text});
+  labels_.push_back({bounds, bounds, visible, rightToLeft, font, text});
+  MeasureLabel(labels_.back());
   items_.push_back({PageItem::Kind::Label, labels_.size() - 1});
   return labels_.size() - 1;
 }
@@ -145,8 +147,36 @@ void SkinnedPage::SetHotspotVisible(size_t hotspot, bool visible) {
 
 void SkinnedPage::SetLabelText(size_t label, const std::string& text) {
   if (labels_[label].text == text) return;
-  labels_[label].text = text;
+  // The old text's place is repainted too: a shorter text leaves part of it uncovered.
   if (labels_[label].visible) InvalidateLabel(label);
+  labels_[label].text = text;
+  MeasureLabel(labels_[label]);
+  if (labels_[label].visible) InvalidateLabel(label);
+}
+
+void SkinnedPage::SetLabelTextQuietly(size_t label, const std::string& text) {
+  labels_[label].text = text;
+  MeasureLabel(labels_[label]);
+}
+
+// Only right-to-left labels are measured: the file label changes once per file during the copy
+// and is left to right, so the copy pays nothing for this.
+void SkinnedPage::MeasureLabel(TextLabel& label) const {
+  label.extent = label.bounds;
+  if (!label.rightToLeft || label.text.empty()) return;
+  HDC dc = GetDC(window_);
+  if (dc == nullptr) return;
+  HGDIOBJ oldFont = SelectObject(dc, label.font);
+  const std::wstring text = DisplayWide(label.text);
+  RECT measured{0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_RTLREADING);
+  SelectObject(dc, oldFont);
+  ReleaseDC(window_, dc);
+  const LONG width = measured.right - measured.left;
+  if (width > label.bounds.right - label.bounds.left) {
+    label.extent.left = std::max<LONG>(0, label.bounds.right - width);
+  }
 }
 
 void SkinnedPage::SetLabelVisible(size_t label, bool visible) {
@@ -173,10 +203,10 @@ void SkinnedPage::SetPictureVisible(size_t picture, bool visible) {
 
 void SkinnedPage::Invalidate() { InvalidateRect(window_, nullptr, FALSE); }
 
-// A label draws nothing outside its box (its text is clipped there), so a change of it
-// repaints only that box: the copy loop changes the file label once per file.
+// A label draws nothing outside its extent, so a change of it repaints only that: the copy
+// loop changes the file label once per file.
 void SkinnedPage::InvalidateLabel(size_t label) {
-  InvalidateRect(window_, &labels_[label].bounds, FALSE);
+  InvalidateRect(window_, &labels_[label].extent, FALSE);
 }
 
 // A hidden or disabled hotspot keeps its tool but with an empty rectangle, so its hint
@@ -331,7 +361,7 @@ void SkinnedPage::PaintPart(HDC screen, const RECT& area) {
                                picture.bounds.bottom - picture.bounds.top);
     } else if (item.kind == PageItem::Kind::Label) {
       const TextLabel& label = labels_[item.index];
-      RECT bounds = label.bounds;
+      RECT bounds = label.extent;
       RECT overlap{};
       if (!label.visible || label.text.empty() || !IntersectRect(&overlap, &bounds, &area)) {
         continue;
@@ -339,7 +369,9 @@ void SkinnedPage::PaintPart(HDC screen, const RECT& area) {
       HGDIOBJ oldFont = SelectObject(memory, label.font);
       SetTextColor(memory,
                    label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
-      const std::wstring text = DisplayWide(label.text);
+      // A left-to-right label shows paths: its folders keep their order whatever their script.
+      const std::wstring text =
+          DisplayWide(label.rightToLeft ? label.text : PathTextForDisplay(label.text));
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
       // Persian reads right to left from the right edge; paths stay left to right.
       format |= label.rightToLeft ? (DT_RIGHT | DT_RTLREADING) : DT_LEFT;

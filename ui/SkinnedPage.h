@@ -35,9 +35,12 @@ struct Hotspot {
   std::function<void()> onDoubleClick;
 };
 
-/// A transparent label that draws only its text.
+/// A transparent label that draws only its text. A right-to-left label whose text is wider than
+/// its box reads from the box's right edge on to the left, past the box, rather than lose the
+/// end of its sentence; a left-to-right one (paths, file names) is clipped at its box.
 struct TextLabel {
   RECT bounds{};
+  RECT extent{};  ///< where the text is drawn: `bounds`, widened to the left to fit the text
   bool visible = true;
   bool rightToLeft = false;  ///< Persian reading order; paths and file names stay left to right
   HFONT font = nullptr;
@@ -74,7 +77,7 @@ class SkinnedPage {
   void SetHotspotVisible(size_t hotspot, bool visible);
   void SetLabelText(size_t label, const std::string& text);
   /// Changes the text without repainting the label; the next repaint shows it.
-  void SetLabelTextQuietly(size_t label, const std::string& text) { labels_[label].text = text; }
+  void SetLabelTextQuietly(size_t label, const std::string& text);
   void SetLabelVisible(size_t label, bool visible);
   void SetLabelColour(size_t label, COLORREF colour);
   /// Paints the page now (the disk figures are shown at once, not at the next idle paint).
@@ -108,6 +111,8 @@ class SkinnedPage {
   PictureControl& PictureAt(size_t picture) { return pictures_[picture]; }
   /// Repaints a label's box at the next paint.
   void InvalidateLabel(size_t label);
+  /// Where a label's text is drawn (its box, or wider for a long right-to-left text).
+  RECT LabelExtent(size_t label) const { return labels_[label].extent; }
   /// The window that gets the keyboard focus when the page is shown.
   virtual HWND FocusTarget() const { return window_; }
 
@@ -121,6 +126,8 @@ class SkinnedPage {
   /// above every hotspot there belongs to the picture.
   int HotspotAt(POINT point) const;
   void UpdateTooltips();
+  /// Measures a label's text and sets its extent.
+  void MeasureLabel(TextLabel& label) const;
   void Invalidate();
 
   HWND window_ = nullptr;

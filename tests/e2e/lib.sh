@@ -71,6 +71,7 @@ e2e_init() {
   E2E_NAME=$1
   local build
   build=$(cd "$2" && pwd)
+  E2E_BUILD=$build
   local data_files=${3:-0}
   E2E_DIR="$build/e2e/$E2E_NAME"
   trap e2e_cleanup EXIT
@@ -236,8 +237,26 @@ e2e_wait_page() {
   e2e_log "$page page showing"
 }
 
-# The data and type of a registry value: "TYPE DATA" (fails when it is missing).
+# The data and type of a registry value: "TYPE DATA" (fails when it is missing). A string value
+# is read from the key's export, which is UTF-16: reg query prints through the console's code
+# page, where a Persian name becomes "?".
 e2e_reg_value() {
+  local exported="$E2E_TMP/reg-export.reg" line
+  if wine64 reg export "$1" "$exported" /y >/dev/null 2>&1; then
+    line=$(iconv -f UTF-16LE -t UTF-8 "$exported" | tr -d '\r' | awk -v name="$2" '
+      BEGIN { key = "\"" name "\"=" }
+      /^\[/ { inkey = (++keys == 1) }
+      inkey && index($0, key) == 1 { print substr($0, length(key) + 1); exit }')
+    case $line in
+      '"'*'"')
+        line=${line#\"}
+        line=${line%\"}
+        line=${line//\\\"/\"}
+        echo "REG_SZ ${line//\\\\/\\}"
+        return 0
+        ;;
+    esac
+  fi
   local out
   out=$(wine64 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
   awk -v name="$2" '

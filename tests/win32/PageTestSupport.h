@@ -12,8 +12,18 @@
 
 namespace installer::testing {
 
-/// Message boxes of this thread that AnswerMessageBoxes met, as "caption|text".
+/// Message boxes of this thread that AnswerMessageBoxes met, as "caption|text", the text as a
+/// reader sees it (without the invisible direction marks).
 inline std::vector<std::string> reports;
+
+/// The texts of the same boxes as drawn, with their direction marks. (Wine keeps no trace of
+/// a box's right-to-left reading that a test could read back.)
+inline std::vector<std::string> shownBoxes;
+
+inline std::string WithoutDirectionMarks(std::string text) {
+  for (size_t at; (at = text.find("\u200E")) != std::string::npos;) text.erase(at, 3);
+  return text;
+}
 
 inline BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM) {
   wchar_t className[16];
@@ -23,7 +33,9 @@ inline BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM) {
   wchar_t text[1024];
   GetWindowTextW(window, caption, 256);
   GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the message box's static text
-  reports.push_back(WideToUtf8(caption) + "|" + WideToUtf8(text));
+  const std::string shown = WideToUtf8(text);
+  reports.push_back(WideToUtf8(caption) + "|" + WithoutDirectionMarks(shown));
+  shownBoxes.push_back(shown);
   PostMessageW(window, WM_COMMAND, IDOK, 0);
   return TRUE;
 }

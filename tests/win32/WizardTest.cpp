@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Errors.h"
 #include "engine/InstallSteps.h"
 #include "ui/Application.h"
 #include "ui/Pages.h"
@@ -27,6 +28,7 @@ using testing::PostClick;
 using testing::PostKey;
 using testing::Pump;
 using testing::reports;
+using testing::shownBoxes;
 using testing::W;
 
 /// The real platform with a recorded process end, and a hook on every file open so a test
@@ -55,6 +57,7 @@ class WizardTest : public ::testing::Test {
 
   void SetUp() override {
     reports.clear();
+    shownBoxes.clear();
     root = testing::FreshTestFolder();
     medium = root + "\\medium";
     CreateDirectoryW(W(medium).c_str(), nullptr);
@@ -317,6 +320,34 @@ TEST_F(WizardTest, ErrorStopsTheRunWithTheReportAndOnlyTheConfirmationLeadsOn) {
   PostKey(*Form5, 13);
   Key(*Form3, 27);
   EXPECT_EQ(platform.endProcessCalls, 1);
+}
+
+// regression: every report holding a byte of 0x80 or more read right to left, so an English
+// message naming a Persian file had its parts reordered and its full stop at the far left.
+// A report reads right to left only when its own language is Persian; the folders of a path
+// in a left-to-right report keep their order (a direction mark follows each backslash).
+TEST_F(WizardTest, ErrorReportReadsInTheDirectionOfItsLanguage) {
+  const std::string persianPath = "D:\\CAB\\مستندات\\راهنمای کاربر.txt";
+  const struct {
+    std::string message;
+    bool rightToLeft;
+    std::string shown;  // as drawn, direction marks included
+  } cases[] = {
+      {"Cannot open file \"" + persianPath + "\". File not found", false,
+       "Cannot open file \"D:\\\u200ECAB\\\u200Eمستندات\\\u200Eراهنمای کاربر.txt\". File not found."},
+      {kNotEnoughSpaceMessage, true, std::string(kNotEnoughSpaceMessage) + "."},
+      {"Stream read error", false, "Stream read error."},
+  };
+  for (const auto& c : cases) {
+    shownBoxes.clear();
+    Application::ShowException(InstallError(c.message));
+    ASSERT_EQ(shownBoxes.size(), 1u) << c.message;
+    EXPECT_EQ(shownBoxes[0], c.shown);
+    const UINT flags = Application::ErrorReportFlags(Application::ErrorReportText(c.message));
+    EXPECT_EQ((flags & MB_RTLREADING) != 0, c.rightToLeft) << c.message;
+    EXPECT_EQ((flags & MB_RIGHT) != 0, c.rightToLeft) << c.message;
+    EXPECT_EQ(flags & ~UINT{MB_RTLREADING | MB_RIGHT}, UINT{MB_OK | MB_ICONERROR});
+  }
 }
 
 TEST(PageFlowWin32Test, ErrorReportTextAppendsAFullStopByCharacterOrder) {

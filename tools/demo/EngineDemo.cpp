@@ -10,20 +10,14 @@
 #include "engine/FileCopy.h"
 #include "engine/InstallSession.h"
 #include "engine/InstallSteps.h"
-#include "engine/platform/win32/WideText.h"
 #include "engine/platform/win32/Win32Platform.h"
 
 namespace {
 
-// Console output in UTF-8, so Persian names print readably in a terminal.
-void Print(const std::string& cp1256) {
-  const std::wstring wide = installer::DisplayWide(cp1256 + "\n");
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                      nullptr, nullptr);
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+// The engine's text is UTF-8 already, so Persian names print readably in a terminal.
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 

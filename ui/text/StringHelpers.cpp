@@ -51,4 +51,14 @@ std::string GroupThousands(const std::string& digits) {
   return t;
 }
 
+std::string PathTextForDisplay(const std::string& text) {
+  std::string shown;
+  shown.reserve(text.size() + 16);
+  for (const char c : text) {
+    shown += c;
+    if (c == '\\') shown += "\u200E";
+  }
+  return shown;
+}
+
 }  // namespace installer
