@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "engine/platform/Unicode.h"
 #include "ui/controls/ListLogic.h"
 
 namespace installer {
@@ -53,6 +55,31 @@ TEST(FitPathToWidthTest, EdgeCases) {
   for (const auto& c : cases) {
     EXPECT_EQ(FitPathToWidth(c.path, c.limit, CharacterWidth), c.expected)
         << c.path << " at " << c.limit;
+  }
+}
+
+// Persian folder names are several bytes per letter: a sweep over every width shows each
+// shortened label is whole characters (well-formed UTF-8) and one of the steps by folders.
+TEST(FitPathToWidthTest, PersianNamesAreNeverSplit) {
+  const std::string path = "C:\\کتابخانه\u200Cی مهدی\\بازی\u200Cها\\نقشه‌ی یک";
+  const std::vector<std::string> steps = {
+      path,
+      "C:\\...\\بازی\u200Cها\\نقشه‌ی یک",
+      "C:\\...\\نقشه‌ی یک",
+      "...\\نقشه‌ی یک",
+      "نقشه‌ی یک",
+  };
+  // One pixel per character, as a code point count.
+  const auto characters = [](const std::string& text) {
+    int count = 0;
+    for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+  };
+  for (int width = 0; width <= characters(path) + 1; ++width) {
+    const std::string fitted = FitPathToWidth(path, width, characters);
+    EXPECT_TRUE(IsValidUtf8(fitted)) << "limit " << width;
+    EXPECT_NE(std::find(steps.begin(), steps.end(), fitted), steps.end())
+        << "limit " << width << ": " << fitted;
   }
 }
 

@@ -120,5 +120,18 @@ TEST(StringHelpersTest, GroupThousandsPutsCommasEveryThreeDigitsFromTheRight) {
   }
 }
 
+// The marks only follow backslashes; the text is otherwise untouched, so removing them gives
+// the path back.
+TEST(StringHelpersTest, PathTextForDisplayMarksEveryBackslash) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\مستندات\\راهنما.txt", "C:\\\u200Eمستندات\\\u200Eراهنما.txt"},
+      {"File: CAB\\a.txt", "File: CAB\\\u200Ea.txt"},
+      {"no path", "no path"},
+      {"\\\\server", "\\\u200E\\\u200Eserver"},
+      {"", ""},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(PathTextForDisplay(text), shown) << text;
+}
+
 }  // namespace
 }  // namespace installer
