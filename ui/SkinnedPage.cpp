@@ -369,11 +369,11 @@ void SkinnedPage::PaintPart(HDC screen, const RECT& area) {
       HGDIOBJ oldFont = SelectObject(memory, label.font);
       SetTextColor(memory,
                    label.colour != CLR_INVALID ? label.colour : GetSysColor(COLOR_WINDOWTEXT));
-      // A left-to-right label shows paths: its folders keep their order whatever their script.
+      // Persian reads right to left from the right edge. A left-to-right label shows paths,
+      // whose folders keep their order whatever their script.
       const std::wstring text =
           DisplayWide(label.rightToLeft ? label.text : PathTextForDisplay(label.text));
       UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
-      // Persian reads right to left from the right edge; paths stay left to right.
       format |= label.rightToLeft ? (DT_RIGHT | DT_RTLREADING) : DT_LEFT;
       DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &bounds, format);
       SelectObject(memory, oldFont);

@@ -29,11 +29,12 @@ std::string ReplaceAt(const std::string& text, uint8_t position, uint8_t count,
 /// The separator does not follow the user's locale.
 std::string GroupThousands(const std::string& digits);
 
-/// A text holding paths, as it is drawn in left-to-right reading order: a left-to-right mark
-/// (U+200E) after each backslash. Without it, a backslash between two Persian folder names
-/// takes their right-to-left direction and the two names swap places on the screen
-/// ("C:\A\B" showed as "C:\B\A"); with it, the folders stay in their order from left to
-/// right and each name reads right to left within itself. For drawing only, never for a path.
+/// A text holding paths, as the pages and message boxes draw it in left-to-right reading: a
+/// left-to-right mark (U+200E) after each backslash. Without it, a backslash between two Persian folder
+/// names takes their right-to-left direction and the two names swap places ("C:\A\B" shows
+/// as "C:\B\A"); with it, the folders stay in their order from left to right and each name
+/// reads right to left within itself. (Windows draws the mark with no width; Wine's Tahoma
+/// draws it as a narrow blank.) For drawing only, never for a path.
 std::string PathTextForDisplay(const std::string& text);
 
 }  // namespace installer
