@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # CTest fixture for the Windows tests: brings up (start) or takes down (stop) the build's Wine
 # prefix and its extra drives. Usage: wine-fixture.sh start|stop ROOT. Both may run again.
-#   D: a plain folder, ROOT/drive_d: a second fixed drive.
+#   D: a plain folder, ROOT/drive_d: a second fixed drive, labelled in Persian.
 #   N: a drive whose folder is missing: it cannot be entered, like a drive without a disc.
 #   T: a 2 MiB tmpfs at ROOT/smalldrive, for full-disk cases; only where mount works (root).
 set -euo pipefail
@@ -15,6 +15,8 @@ case $action in
     installer_wine_prefix_ready
     mkdir -p "$installer_wine_root/drive_d"
     ln -sfn "$installer_wine_root/drive_d" "$WINEPREFIX/dosdevices/d:"
+    # A volume label with the Persian yeh, which the drive box must show as it is.
+    printf '%s' 'دیسک مهدی' >"$installer_wine_root/drive_d/.windows-label"
     rm -rf "$installer_wine_root/no-disc"
     ln -sfn "$installer_wine_root/no-disc" "$WINEPREFIX/dosdevices/n:"
     if [ "$(id -u)" = 0 ] && command -v mount >/dev/null; then
