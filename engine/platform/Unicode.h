@@ -46,6 +46,18 @@ std::string Utf16ToUtf8(std::basic_string_view<Unit> units) {
   return out;
 }
 
+/// Appends `c` as one UTF-16 code unit, or a surrogate pair above U+FFFF.
+template <typename String>
+void AppendUtf16(String& out, char32_t c) {
+  using Unit = typename String::value_type;
+  if (c >= 0x10000) {
+    out += static_cast<Unit>(0xD800 + ((c - 0x10000) >> 10));
+    out += static_cast<Unit>(0xDC00 + ((c - 0x10000) & 0x3FF));
+  } else {
+    out += static_cast<Unit>(c);
+  }
+}
+
 /// WTF-8 to UTF-16 code units. False, with `out` unspecified, when the text is not WTF-8: such
 /// a text names no file, and guessing would name another one.
 template <typename String>
@@ -63,12 +75,7 @@ bool Utf8ToUtf16(std::string_view text, String& out) {
     }
     char32_t c = 0;
     if (!NextCodePoint(text, pos, c)) return false;
-    if (c >= 0x10000) {
-      out += static_cast<Unit>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<Unit>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<Unit>(c);
-    }
+    AppendUtf16(out, c);
   }
   return true;
 }
@@ -76,19 +83,13 @@ bool Utf8ToUtf16(std::string_view text, String& out) {
 /// The same for text that is only shown: a malformed byte shows as U+FFFD.
 template <typename String>
 String Utf8ToUtf16ForDisplay(std::string_view text) {
-  using Unit = typename String::value_type;
   String out;
   out.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
     char32_t c = 0;
     if (!NextCodePoint(text, pos, c)) c = kReplacementCharacter;
-    if (c >= 0x10000) {
-      out += static_cast<Unit>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<Unit>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<Unit>(c);
-    }
+    AppendUtf16(out, c);
   }
   return out;
 }
