@@ -9,6 +9,9 @@ namespace {
 
 TEST(PageFlowTest, ChooserParentCutsTheProductFolderOff) {
   const std::string product = "Telmorquistane";
+  std::string persianParent = "C:\\" + std::string(60, 'a') + "\\";
+  for (int i = 0; i < 60; ++i) persianParent += "ی";
+  persianParent += "\\";
   const struct {
     std::string path;
     std::string parent;
@@ -19,6 +22,9 @@ TEST(PageFlowTest, ChooserParentCutsTheProductFolderOff) {
       {"E:\\Games\\Other", ""},          // exactly 14 characters: nothing is left
       {"C:\\x", "C:\\x"},            // shorter than the name: the position wraps past the end
       {"", ""},
+      // Persian folders are two bytes a letter; the cut counts the product folder's bytes.
+      {"C:\\کتابخانه\u200Cی مهدی\\Telmorquistane", "C:\\کتابخانه\u200Cی مهدی\\"},
+      {persianParent + "Telmorquistane", persianParent},  // 137 characters, 197 bytes
   };
   for (const auto& c : cases) EXPECT_EQ(ChooserParent(c.path, product), c.parent) << c.path;
 }
@@ -36,6 +42,7 @@ TEST(PageFlowTest, ChosenTargetPathHasOneBackslash) {
   EXPECT_EQ(ChosenTargetPath("C:\\", "Telmorquistane"), "C:\\Telmorquistane");
   EXPECT_EQ(ChosenTargetPath("D:\\Games", "Telmorquistane"), "D:\\Games\\Telmorquistane");
   EXPECT_EQ(ChosenTargetPath("D:\\Games\\", "Telmorquistane"), "D:\\Games\\Telmorquistane");
+  EXPECT_EQ(ChosenTargetPath("C:\\بازی", "Telmorquistane"), "C:\\بازی\\Telmorquistane");
 }
 
 TEST(PageFlowTest, FinishPictureByMajorVersionAndCentring) {
