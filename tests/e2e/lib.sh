@@ -222,6 +222,10 @@ e2e_picture_matches() {
     finish)
       [ $# -gt 0 ] || set -- 0 0 819 702
       n=$(e2e_picture_mismatch "$e2e_top/assets/finish6.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 2)) "$@") ;;
+    # The finish picture of Windows 5 and earlier, 3 rows lower: its 701 rows on the page.
+    finish5)
+      [ $# -gt 0 ] || set -- 0 0 819 701
+      n=$(e2e_picture_mismatch "$e2e_top/assets/finish5.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 3)) "$@") ;;
     *) e2e_fail "unknown page $page" ;;
   esac
   [ "$n" -eq 0 ]
@@ -237,7 +241,7 @@ e2e_wait_page() {
   case $page in
     welcome) name=$E2E_WELCOME_NAME ;;
     install) name=$E2E_INSTALL_NAME; read -ra region <<<"$E2E_INSTALL_STATIC_TOP" ;;
-    finish) name=$E2E_INSTALL_NAME ;;
+    finish|finish5) name=$E2E_INSTALL_NAME ;;
     exit) name=$E2E_EXIT_NAME ;;
   esac
   e2e_wait "$timeout" "the $page page to show" e2e_visible "$name"
