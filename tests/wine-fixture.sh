@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # CTest fixture for the Windows tests: brings up (start) or takes down (stop) the build's Wine
-# prefix and its extra drives. Usage: wine-fixture.sh start|stop ROOT. Both may run again.
+# prefix and its extra drives. Usage: wine-fixture.sh start|stop ROOT [ARCH]. Both may run
+# again. ARCH (win32 or win64) is the prefix's kind; where this machine cannot run programs of
+# that kind, both report themselves skipped (exit 77) with the reason.
 #   D: a plain folder, ROOT/drive_d: a second fixed drive, labelled in Persian.
 #   N: a drive whose folder is missing: it cannot be entered, like a drive without a disc.
 #   T: a 2 MiB tmpfs at ROOT/smalldrive, for full-disk cases; only where mount works (root).
 set -euo pipefail
 action=$1
-source "$(dirname "$0")/../tools/wine-env.sh" "$2"
+source "$(dirname "$0")/../tools/wine-probe.sh"
+if ! installer_wine_probe "${3:-${INSTALLER_WINE_ARCH:-win64}}"; then
+  echo "SKIPPED: $INSTALLER_WINE_SKIP_REASON"
+  exit "$INSTALLER_WINE_SKIP_CODE"
+fi
+source "$(dirname "$0")/../tools/wine-env.sh" "$2" "${3:-}"
 small="$installer_wine_root/smalldrive"
 mountedMark="$installer_wine_root/.smalldrive-mounted"  # this script did the mount
 
@@ -30,7 +37,7 @@ case $action in
     # ...), which inherit its output and live as long as the server: started by a test, they
     # would hold CTest's output pipe open and the test would never end. They also read the
     # drive list once, so this comes after the drive links.
-    wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    installer_wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
     ;;
   stop)
     installer_wine_stop

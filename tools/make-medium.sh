@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Assembles the sample medium in DEST from a win64 build tree (BUILD_DIR, e.g. build/win64).
+# Assembles the sample medium in DEST from a Windows build tree (BUILD_DIR: build/win32 for the
+# medium a vendor ships, build/win64 for the x86_64 build's tests and benchmark).
 # Usage: make-medium.sh DEST BUILD_DIR [DATA_FILES]
 #   The committed sample tree (examples/medium); the product's own programs staged under
 #   their .DAT names; a self-registering library with its list; a Persian font with its list;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The main job: sets up the machine, builds setup.exe, assembles the sample medium and runs
-# the installer from the medium's root under Wine in a fresh prefix (build/run).
+# the installer from the medium's root under Wine in a fresh prefix (build/run). It uses the
+# i686 build, the one a vendor ships, in a pure 32-bit prefix (as on 32-bit Windows; on 64-bit
+# Windows the same program sees the 32-bit system folder through WOW64).
 #   With a display: the wizard is yours to use.
 #   Without one (or with INSTALLER_RUN_HEADLESS=1): an own Xvfb, the wizard driven with the
 #   keyboard through the default path, a screenshot of every page in build/run/screens, and a
@@ -10,13 +12,15 @@ cd "$(dirname "$0")/.."
 top=$(pwd)
 
 bash tools/setup.sh
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target setup sample_main sample_uninstall register_marker
+source tools/wine-probe.sh
+installer_wine_probe win32 || { echo "run.sh: $INSTALLER_WINE_SKIP_REASON" >&2; exit 1; }
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target setup sample_main sample_uninstall register_marker
 
 run="$top/build/run"
 rm -rf "$run"
 mkdir -p "$run/screens"
-source tools/wine-env.sh "$run/wine"
+source tools/wine-env.sh "$run/wine" win32
 
 source tools/xvfb.sh
 finish() {
@@ -33,18 +37,18 @@ if [ -n "$headless" ]; then installer_xvfb_start force; fi
 # under their .DAT names, a self-registering library, a Persian font, 400 generated data files
 # so the copy can be watched, and the setup program at its root; reached as drive D: like a disc.
 medium="$run/medium"
-bash tools/make-medium.sh "$medium" build/win64
+bash tools/make-medium.sh "$medium" build/win32
 installer_wine_prefix_ready
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/d:"
 
 if [ -z "$headless" ]; then
   echo "== starting the installer from D:\\ (the sample medium)"
-  (cd "$medium" && wine64 SETUP.EXE)
+  (cd "$medium" && installer_wine SETUP.EXE)
   exit 0
 fi
 
 shot() { import -window root "$run/screens/$1.png"; echo "screenshot: build/run/screens/$1.png"; }
-(cd "$medium" && wine64 SETUP.EXE) &
+(cd "$medium" && installer_wine SETUP.EXE) &
 setup_pid=$!
 sleep 6
 shot 1-welcome
@@ -55,7 +59,7 @@ xdotool key Return
 sleep 0.4
 shot 3-copying
 for _ in $(seq 120); do
-  wine64 reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' \
+  installer_wine reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' \
     >/dev/null 2>&1 && break
   sleep 0.5
 done
@@ -77,18 +81,18 @@ echo "== INSTALL.CFG"
 od -c "$target/INSTALL.CFG" | head -8
 echo
 echo "== uninstall entry"
-wine64 reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' | tr -d '\r'
+installer_wine reg query 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' | tr -d '\r'
 echo "== shortcuts"
 find "$WINEPREFIX/drive_c/users" "$HOME" -name '*.lnk' 2>/dev/null | sed "s|$run/||"
 echo "== font and library"
-wine64 reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Noto Naskh Arabic (TrueType)' | tr -d '\r' | grep Noto
+installer_wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Noto Naskh Arabic (TrueType)' | tr -d '\r' | grep Noto
 ls "$WINEPREFIX/drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf" | sed "s|$run/||"
 ls "$WINEPREFIX/drive_c/windows/system32/TelmSample.dll.registered" >/dev/null && \
   echo "TelmSample.dll copied to System32 and its DllRegisterServer called"
 
 echo
 echo "== a second start of the medium opens the installed program instead of the wizard"
-(cd "$medium" && wine64 SETUP.EXE) && echo "setup.exe ended at once"
+(cd "$medium" && installer_wine SETUP.EXE) && echo "setup.exe ended at once"
 # The program names its marker after the path it was started by: "MainProgram" ends in .exe.
 marker="$target/Telmorquistane.exe.started"
 for _ in $(seq 50); do [ -s "$marker" ] && break; sleep 0.2; done

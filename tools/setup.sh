@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config dpkg-dev
   googletest libgtest-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 fonts-wine xvfb xdotool imagemagick attr x11-utils
+  wine64 wine32:i386 fonts-wine xvfb xdotool imagemagick attr x11-utils
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
   python3
@@ -33,6 +33,14 @@ add_source_entries() {
   return $added
 }
 
+# The i686 build's tests run 32-bit Windows programs: Debian's 32-bit Wine loader (wine32) comes
+# from the i386 architecture.
+add_i386_architecture() {
+  dpkg --print-foreign-architectures | grep -qx i386 && return 1
+  dpkg --add-architecture i386
+  return 0
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -40,6 +48,7 @@ done
 
 need_update=0
 add_source_entries && need_update=1
+add_i386_architecture && need_update=1
 [ ${#missing[@]} -gt 0 ] && need_update=1
 # apt-get source needs the source lists even when every package is present.
 [ -n "$(ls /var/lib/apt/lists/*_source_Sources* 2>/dev/null)" ] || need_update=1

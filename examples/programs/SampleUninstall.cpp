@@ -17,10 +17,22 @@ const wchar_t kShellFolders[] =
 const wchar_t kLinkName[] = L"Telmorquistan.lnk";
 const wchar_t kGroup[] = L"Rivenholt";
 
+// RegQueryValueExW, not RegGetValueW: the i686 build starts on Windows XP, which lacks the
+// latter. The buffer keeps a NUL after the data, which need not end with one.
 std::wstring ShellFolder(const wchar_t* name) {
-  wchar_t value[MAX_PATH] = L"";
-  DWORD size = sizeof value;
-  RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, value, &size);
+  wchar_t value[MAX_PATH + 1] = L"";
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return value;
+  }
+  DWORD type = 0;
+  DWORD size = MAX_PATH * sizeof(wchar_t);
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+          ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    value[0] = L'\0';
+  }
+  RegCloseKey(key);
   return value;
 }
 
@@ -69,7 +81,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring group = ShellFolder(L"Start Menu") + L"\\programs\\" + kGroup;
   DeleteFileW((group + L"\\" + kLinkName).c_str());
   RemoveDirectoryW(group.c_str());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+  // The entry holds values only, no subkeys, so RegDeleteKeyW (Windows XP has no RegDeleteTreeW)
+  // removes all of it.
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
   RemoveTree(folder);
   // The copy in the temporary folder goes when the system next starts.

@@ -156,7 +156,7 @@ seconds() { printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)); }
 
 remove_uninstall_entry() {
   e2e_uninstall_entry_exists || return 0
-  wine64 reg delete "$E2E_UNINSTALL_KEY" /f >/dev/null 2>&1 || true
+  installer_wine reg delete "$E2E_UNINSTALL_KEY" /f >/dev/null 2>&1 || true
   ! e2e_uninstall_entry_exists || e2e_fail "could not remove the uninstall entry"
 }
 

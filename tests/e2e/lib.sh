@@ -3,13 +3,16 @@
 # checks what it leaves on screen, on disk and in the registry.
 #
 # e2e_init NAME BUILD_DIR [DATA_FILES] prepares BUILD_DIR/e2e/NAME: the medium (tools/make-medium.sh,
-# reached as drive D:), a fresh prefix, an own Xvfb when DISPLAY is unset. At exit the setup
+# reached as drive D:), a fresh prefix of the build's kind (a pure 32-bit prefix for an i686
+# build, a 64-bit one for x86_64), an own Xvfb when DISPLAY is unset. On a machine that cannot
+# run the build's programs the scenario ends as skipped (exit 77) with the reason. At exit the setup
 # process, the wineserver and the Xvfb are stopped; after a failure a screenshot of the screen
 # is left in the scenario folder, after a pass the big medium and prefix are removed.
 set -euo pipefail
 
 e2e_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$e2e_top/tools/xvfb.sh"
+source "$e2e_top/tools/wine-probe.sh"
 
 # Window texts of the pages (the window name on the X side) and the application title, which
 # is also the caption of the standard error report.
@@ -74,6 +77,12 @@ e2e_init() {
   E2E_BUILD=$build
   local data_files=${3:-0}
   E2E_DIR="$build/e2e/$E2E_NAME"
+  E2E_ARCH=$(installer_pe_arch "$build/ui/setup.exe") ||
+    { echo "FAIL: $build/ui/setup.exe is missing or no Windows program" >&2; exit 1; }
+  if ! installer_wine_probe "$E2E_ARCH"; then
+    echo "SKIPPED: $E2E_NAME on $E2E_ARCH: $INSTALLER_WINE_SKIP_REASON"
+    exit "$INSTALLER_WINE_SKIP_CODE"
+  fi
   trap e2e_cleanup EXIT
   # An earlier run's server of this prefix would hold files open; stop it before removing.
   if [ -f "$E2E_DIR/wine/prefix/system.reg" ]; then
@@ -81,7 +90,7 @@ e2e_init() {
   fi
   rm -rf "$E2E_DIR"
   mkdir -p "$E2E_DIR"
-  e2e_log "scenario $E2E_NAME in $E2E_DIR"
+  e2e_log "scenario $E2E_NAME ($E2E_ARCH) in $E2E_DIR"
   for tool in xdotool import convert compare Xvfb xdpyinfo; do
     command -v "$tool" >/dev/null || e2e_fail "$tool is not installed"
   done
@@ -95,22 +104,22 @@ e2e_init() {
   MEDIUM="$E2E_DIR/medium"
   bash "$e2e_top/tools/make-medium.sh" "$MEDIUM" "$build" "$data_files" ||
     e2e_fail "could not assemble the medium"
-  source "$e2e_top/tools/wine-env.sh" "$E2E_DIR/wine"
+  source "$e2e_top/tools/wine-env.sh" "$E2E_DIR/wine" "$E2E_ARCH"
   installer_wine_prefix_ready </dev/null >"$E2E_DIR/wineboot.log" 2>&1
   [ -f "$WINEPREFIX/system.reg" ] || e2e_fail "the Wine prefix was not created (see $E2E_DIR/wineboot.log)"
   ln -sfn "$MEDIUM" "$WINEPREFIX/dosdevices/d:"
   # The first program of a server session starts Wine's services, which live as long as the
   # server; started here with no output, they cannot hold the caller's output pipe open.
-  wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  installer_wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   TARGET="$WINEPREFIX/drive_c/Telmorquistane"
   E2E_TMP="$E2E_DIR/tmp"
   mkdir -p "$E2E_TMP"
 }
 
 # Starts SETUP.EXE from the medium's root (its current directory is the medium root, as when a
-# disc starts it). SETUP_PID is the Windows process itself: wine64 keeps its process id.
+# disc starts it). SETUP_PID is the Windows process itself: the loader keeps its process id.
 e2e_start_setup() {
-  (cd "$MEDIUM" && exec wine64 SETUP.EXE) </dev/null >>"$E2E_DIR/setup.log" 2>&1 &
+  (cd "$MEDIUM" && exec "$INSTALLER_WINE" SETUP.EXE) </dev/null >>"$E2E_DIR/setup.log" 2>&1 &
   SETUP_PID=$!
   e2e_log "started SETUP.EXE (pid $SETUP_PID)"
 }
@@ -214,6 +223,10 @@ e2e_picture_matches() {
     finish)
       [ $# -gt 0 ] || set -- 0 0 819 702
       n=$(e2e_picture_mismatch "$e2e_top/assets/finish6.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 2)) "$@") ;;
+    # The finish picture of Windows 5 and earlier, 3 rows lower: its 701 rows on the page.
+    finish5)
+      [ $# -gt 0 ] || set -- 0 0 819 701
+      n=$(e2e_picture_mismatch "$e2e_top/assets/finish5.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 3)) "$@") ;;
     *) e2e_fail "unknown page $page" ;;
   esac
   [ "$n" -eq 0 ]
@@ -229,7 +242,7 @@ e2e_wait_page() {
   case $page in
     welcome) name=$E2E_WELCOME_NAME ;;
     install) name=$E2E_INSTALL_NAME; read -ra region <<<"$E2E_INSTALL_STATIC_TOP" ;;
-    finish) name=$E2E_INSTALL_NAME ;;
+    finish|finish5) name=$E2E_INSTALL_NAME ;;
     exit) name=$E2E_EXIT_NAME ;;
   esac
   e2e_wait "$timeout" "the $page page to show" e2e_visible "$name"
@@ -242,7 +255,7 @@ e2e_wait_page() {
 # page, where a Persian name becomes "?".
 e2e_reg_value() {
   local exported="$E2E_TMP/reg-export.reg" line
-  if wine64 reg export "$1" "$exported" /y >/dev/null 2>&1; then
+  if installer_wine reg export "$1" "$exported" /y >/dev/null 2>&1; then
     line=$(iconv -f UTF-16LE -t UTF-8 "$exported" | tr -d '\r' | awk -v name="$2" '
       BEGIN { key = "\"" name "\"=" }
       /^\[/ { inkey = (++keys == 1) }
@@ -258,7 +271,7 @@ e2e_reg_value() {
     esac
   fi
   local out
-  out=$(wine64 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
+  out=$(installer_wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
   awk -v name="$2" '
     index($0, "    " name "    ") == 1 {
       rest = substr($0, length(name) + 9)
@@ -282,7 +295,7 @@ e2e_unix_path() {
   echo "$WINEPREFIX/drive_c/${rest//\\//}"
 }
 
-e2e_uninstall_entry_exists() { wine64 reg query "$E2E_UNINSTALL_KEY" >/dev/null 2>&1; }
+e2e_uninstall_entry_exists() { installer_wine reg query "$E2E_UNINSTALL_KEY" >/dev/null 2>&1; }
 
 # Number of files under the installation folder (0 when it does not exist).
 e2e_target_file_count() {

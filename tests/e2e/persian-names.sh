@@ -30,7 +30,7 @@ mkdir -p "$(e2e_unix_path "$profile\\Start Menu\\Programs")"
 for folder in Desktop 'Start Menu'; do
   mkdir -p "$(e2e_unix_path "$profile\\$folder")"
   for key in 'Shell Folders' 'User Shell Folders'; do
-    wine64 reg add "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\$key" \
+    installer_wine reg add "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\$key" \
       /v "$folder" /d "$profile\\$folder" /f >/dev/null 2>&1 || e2e_fail "could not set $key\\$folder"
   done
 done
@@ -91,7 +91,7 @@ for link in "$desktop_link" "$group_link"; do
   [ -s "$(e2e_unix_path "$link")" ] || e2e_fail "shortcut missing: $link"
   marker=$(find "$TARGET" -maxdepth 1 -iname 'Telmorquistane.exe.started')
   [ -z "$marker" ] || rm -f "$marker"
-  wine64 "$E2E_BUILD/tests/open_link.exe" "$link" </dev/null >>"$E2E_DIR/start.log" 2>&1 ||
+  installer_wine "$E2E_BUILD/tests/open_link.exe" "$link" </dev/null >>"$E2E_DIR/start.log" 2>&1 ||
     e2e_fail "could not open $link (open_link exit code $?)"
   e2e_wait 20 "the program started by $link" \
     sh -c "find '$TARGET' -maxdepth 1 -iname 'Telmorquistane.exe.started' -size +0 | grep -q ."
@@ -101,6 +101,6 @@ for link in "$desktop_link" "$group_link"; do
   e2e_log "shortcut $link started the program in $folder"
   e2e_shot "started-by-$([ "$link" = "$desktop_link" ] && echo desktop || echo start-menu)"
   # The program waits in its greeting; end it before the next shortcut.
-  wine64 taskkill /f /im Telmorquistane.EXE >/dev/null 2>&1 || true
+  installer_wine taskkill /f /im Telmorquistane.EXE >/dev/null 2>&1 || true
 done
 e2e_pass

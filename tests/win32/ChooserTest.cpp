@@ -6,6 +6,7 @@
 #include "engine/platform/win32/WindowsApi.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,14 +69,20 @@ class ChooserTest : public ::testing::Test {
     testing::RemoveTree(W(root));
   }
 
-  /// Queues a user's pick in the drive box, as the combo box reports it to its parent.
+  /// Queues a user's pick in the drive box (a click on the item in the open list), as the
+  /// combo box reports it to its parent: the list opens, the item is selected, the pick ends it.
   void PostDrivePick(char letter) {
     const int index = FindDriveItem(Form4->DriveBox().Items(), letter);
     ASSERT_GE(index, 0) << letter;
     HWND box = Form4->DriveBox().Hwnd();
+    const auto notify = [&](int code) {
+      PostMessageW(Form4->Handle(), WM_COMMAND, MAKEWPARAM(0, code), reinterpret_cast<LPARAM>(box));
+    };
+    notify(CBN_DROPDOWN);
     PostMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    PostMessageW(Form4->Handle(), WM_COMMAND, MAKEWPARAM(0, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(box));
+    notify(CBN_SELCHANGE);
+    notify(CBN_SELENDOK);
+    notify(CBN_CLOSEUP);
   }
   /// Queues a double click on the folder list's item `index`.
   void PostFolderOpen(int index) {
@@ -309,6 +316,88 @@ TEST_F(ChooserTest, DeepFolderShortensTheLabelButOkWritesTheFullPath) {
   EXPECT_LT(label.size(), deep.size());
   EXPECT_EQ(label.substr(label.size() - 6), "Games\\");  // okClick's trailing backslash
   EXPECT_EQ(Form4->DiskTotalText(), DiskFigureText(platform.DiskSize(root[0] - 64)));
+}
+
+}  // namespace
+}  // namespace installer
+
+namespace installer {
+namespace {
+
+// What counts as a pick in the drive box, with the real combo box's own handling of keys: each
+// row starts on C: with the list closed or open, sends its input and checks where the drive
+// box, the folder list and the process's current directory are, and how many change reports
+// came (a pick raises two: the one of the drive's change and one more; a pick of the drive
+// already chosen only the latter).
+// regression: every selection change counted as a pick, so moving through the open drop-down
+// entered each drive passed and showed "I/O error 21." at an empty CD or floppy drive.
+TEST_F(ChooserTest, OnlyARealPickEntersADrive) {
+  using Step = std::function<void(HWND)>;
+  const auto key = [](UINT vk) { return [vk](HWND box) { SendMessageW(box, WM_KEYDOWN, vk, 0); }; };
+  const auto open = [](HWND box) { SendMessageW(box, CB_SHOWDROPDOWN, TRUE, 0); };
+  // The list closed without a pick (as by a click elsewhere).
+  const auto close = [](HWND box) { SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0); };
+  // The open list's item of `letter`, clicked with the mouse.
+  const auto clickItem = [](char letter) {
+    return [letter](HWND box) {
+      COMBOBOXINFO info{};
+      info.cbSize = sizeof info;
+      ASSERT_TRUE(GetComboBoxInfo(box, &info));
+      const int index = FindDriveItem(Form4->DriveBox().Items(), letter);
+      RECT item{};
+      SendMessageW(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+      const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+      SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, at);
+      SendMessageW(info.hwndList, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      SendMessageW(info.hwndList, WM_LBUTTONUP, 0, at);
+    };
+  };
+  const auto items = Form4->DriveBox().Items();
+  const int c = FindDriveItem(items, 'C');
+  ASSERT_GE(c, 0);
+  ASSERT_LT(static_cast<size_t>(c + 1), items.size()) << "a drive after C: is needed";
+  const char next = items[static_cast<size_t>(c + 1)].text[0];  // D: in the test prefix
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    char drive;       // the drive box's Drive afterwards
+    int changes;      // change reports
+  };
+  const Case cases[] = {
+      {"arrow down, list closed", {key(VK_DOWN)}, next, 2},
+      {"arrow down twice in the open list, closed without a pick",
+       {open, key(VK_DOWN), key(VK_DOWN), close}, 'C', 0},
+      {"arrow down in the open list, then Enter", {open, key(VK_DOWN), key(VK_RETURN)}, next, 2},
+      {"arrow down in the open list, then Esc", {open, key(VK_DOWN), key(VK_ESCAPE)}, 'C', 0},
+      {"Enter, list closed (the drive already chosen)", {key(VK_RETURN)}, 'C', 1},
+      {"click on the next item of the open list", {open, clickItem(next)}, next, 2},
+      {"click on the chosen item of the open list", {open, clickItem('C')}, 'C', 1},
+  };
+  // Through every drive of the open list (an empty CD drive among them would show its error
+  // at once if passing it entered it), then closed.
+  std::vector<Step> throughAll{open};
+  for (size_t i = 0; i < items.size(); ++i) throughAll.push_back(key(VK_DOWN));
+  throughAll.push_back(close);
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  all.push_back({"through the whole open list, closed without a pick", throughAll, 'C', 0});
+  for (const Case& row : all) {
+    Form4->SetDirectory("C:\\");
+    Form4->DriveBox().SetDrive('C');
+    ASSERT_EQ(Form4->DriveBox().Drive(), 'C');
+    changes.clear();
+    HWND box = Form4->DriveBox().Hwnd();
+    for (const Step& step : row.steps) step(box);
+    Pump();
+    EXPECT_EQ(Form4->DriveBox().Drive(), row.drive) << row.what;
+    EXPECT_EQ(static_cast<int>(changes.size()), row.changes) << row.what << ": " << changes;
+    EXPECT_EQ(CurrentDirectory()[0], row.drive) << row.what;
+    EXPECT_EQ(Form4->Directory()[0], row.drive) << row.what;
+    EXPECT_EQ(Form4->DriveBox().SelectedIndex(), FindDriveItem(items, row.drive)) << row.what;
+    EXPECT_FALSE(SendMessageW(box, CB_GETDROPPEDSTATE, 0, 0)) << row.what << ": the list stayed open";
+    EXPECT_TRUE(reports.empty()) << row.what << ": " << reports[0];
+    if (SendMessageW(box, CB_GETDROPPEDSTATE, 0, 0)) SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
+    reports.clear();
+  }
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 #include "engine/platform/ErrorCodes.h"
 #include "engine/platform/win32/WideText.h"
 #include "engine/platform/win32/Win32Platform.h"
+// SHDeleteKeyW removes a key with its subkeys on every Windows the builds start on (XP has no
+// RegDeleteTreeW).
+#include <shlwapi.h>
 
 namespace installer {
 namespace {
@@ -82,7 +85,7 @@ void RemoveTree(const std::wstring& folder) {
 // A name no earlier run has used: process id and the tick count.
 std::wstring UniqueName(const wchar_t* prefix) {
   return prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
-         std::to_wstring(GetTickCount64());
+         std::to_wstring(GetTickCount());
 }
 
 std::string ReadAll(FileStream& stream) {
@@ -657,9 +660,9 @@ class RegistryTest : public Win32PlatformTest {
     keyPath = L"Software\\" + UniqueName(L"win32_tests_");
   }
   void TearDown() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath.c_str());
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath.c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath.c_str());
     Win32PlatformTest::TearDown();
   }

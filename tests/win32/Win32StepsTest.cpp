@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/platform/win32/WindowsApi.h"
+// SHDeleteKeyW removes a key with its subkeys on every Windows the builds start on (XP has no
+// RegDeleteTreeW).
+#include <shlwapi.h>
 
 #include <memory>
 #include <string>
@@ -192,14 +195,14 @@ TEST_F(Win32StepsTest, FontThatIsAlreadyThereIsKeptAndEnteredAgain) {
   for (const ObstacleCase& c : kObstacles) {
     SCOPED_TRACE(c.what);
     for (const char* key : {kFontsKey, kFontsKeyNt}) {
-      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
+      SHDeleteValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
     }
     ExpectObstacleOutcome(c, destination, [&] { InstallFonts(session); }, "the font in use");
     // The values are written before the copy is tried, in every case.
     for (const char* key : {kFontsKey, kFontsKeyNt}) {
       EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, W(key), W(name)).data, WithNul(W(destination)))
           << key;
-      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
+      SHDeleteValueW(HKEY_LOCAL_MACHINE, W(key).c_str(), W(name).c_str());
     }
     RemoveObstacle(destination);
   }
@@ -257,12 +260,12 @@ TEST_F(Win32StepsTest, ShortcutsAndUninstallEntryReadBack) {
     DeleteFileW(link.c_str());
   }
   RemoveDirectoryW((startMenu + L"\\programs\\Rivenholt").c_str());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+  SHDeleteKeyW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
 }
 
 TEST_F(Win32StepsTest, InstalledProductIsStartedAndNothingOnAFreshMachine) {
   const std::wstring uninstallKey = W(std::string(kUninstallKeyPrefix) + "Telmorquistane");
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+  SHDeleteKeyW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
   // Fresh machine: nothing is started, the check returns.
   EXPECT_NO_THROW(DetectInstalledProduct(platform, 0));
 
@@ -290,7 +293,7 @@ TEST_F(Win32StepsTest, InstalledProductIsStartedAndNothingOnAFreshMachine) {
   const std::wstring startedIn(reinterpret_cast<const wchar_t*>(marker.data()),
                                marker.size() / sizeof(wchar_t));
   EXPECT_EQ(startedIn, W(root + "\\App"));  // its own folder is the working directory
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+  SHDeleteKeyW(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/platform/win32/WindowsApi.h"
+// SHDeleteKeyW removes a key with its subkeys on every Windows the builds start on (XP has no
+// RegDeleteTreeW).
+#include <shlwapi.h>
 
 #include <string>
 #include <vector>
@@ -192,7 +195,7 @@ TEST_F(WizardTest, EnterEnterInstallsAndTheFinishPageEndsWithEnter) {
   // Enter again does not restart anything; the finish page's Enter ends the process.
   Key(*Form3, 13);
   EXPECT_EQ(platform.endProcessCalls, 1);
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+  SHDeleteKeyW(HKEY_LOCAL_MACHINE,
                  W(std::string(kUninstallKeyPrefix) + "Telmorquistane").c_str());
 }
 

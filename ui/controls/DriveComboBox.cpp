@@ -131,6 +131,26 @@ void TDriveComboBox::Pick(int index) {
   Change();
 }
 
+// Keys and the wheel that move the selection of the closed box pick the drive they move to
+// (with the list open they only move through it).
+LRESULT TDriveComboBox::WithPickWhileClosed(UINT message, WPARAM wParam, LPARAM lParam) {
+  const bool closed = SendMessageW(hwnd_, CB_GETDROPPEDSTATE, 0, 0) == FALSE;
+  const int before = SelectedIndex();
+  const LRESULT result = CallWindowProcW(comboProc_, hwnd_, message, wParam, lParam);
+  const int after = SelectedIndex();
+  if (closed && SendMessageW(hwnd_, CB_GETDROPPEDSTATE, 0, 0) == FALSE && after != before &&
+      after >= 0) {
+    listOpen_ = false;  // a close-up notification of that move is no second pick
+    Application::Guard([&] { Pick(after); });
+  }
+  return result;
+}
+
+void TDriveComboBox::ShowChosenDrive() {
+  const int chosen = drive_ ? FindDriveItem(items_, drive_) : -1;
+  if (SelectedIndex() != chosen) SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+}
+
 void TDriveComboBox::Change() {
   if (OnChange) OnChange();
 }
@@ -168,9 +188,29 @@ LRESULT TDriveComboBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case kReflectedCommand:
-      if (HIWORD(wParam) == CBN_SELCHANGE) {
-        const int index = SelectedIndex();
-        Application::Guard([&] { Pick(index); });
+      // A selection change is no pick by itself: moving through the open drop-down changes the
+      // selection at every step, and entering each drive on the way would show "I/O error 21."
+      // for every empty CD or floppy drive passed. The list reports a pick made in it (a click
+      // on an item) with CBN_SELENDOK; one that closes without a pick with CBN_SELENDCANCEL.
+      switch (HIWORD(wParam)) {
+        case CBN_DROPDOWN:
+          listOpen_ = true;
+          break;
+        case CBN_SELENDOK:
+          if (listOpen_) {
+            listOpen_ = false;
+            const int index = SelectedIndex();
+            Application::Guard([&] { Pick(index); });
+          }
+          break;
+        case CBN_SELENDCANCEL:
+          // Closed without a pick: the box shows the drive that is chosen, not the last one
+          // passed in the list.
+          listOpen_ = false;
+          ShowChosenDrive();
+          break;
+        default:
+          break;
       }
       return 0;
     case WM_KEYDOWN:
@@ -178,20 +218,31 @@ LRESULT TDriveComboBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         FocusNextTabStop(hwnd_);
         return 0;
       }
-      // The page decides what Esc and Enter do (on their typed characters); the combo box's
-      // own handling (closing the drop-down, accepting its selection) must not run first.
-      if ((wParam == VK_RETURN || wParam == VK_ESCAPE) && OnKeyPress) {
+      // Enter picks the selected item, in the open list or in the closed box; the page then sees
+      // the typed Enter (its own key). Esc closes the open list without a pick. The combo box's
+      // own handling of both keys does not run: the page decides what they do beyond that.
+      if (wParam == VK_RETURN || (wParam == VK_ESCAPE && OnKeyPress)) {
+        const int index = SelectedIndex();
+        listOpen_ = false;
         if (SendMessageW(hwnd_, CB_GETDROPPEDSTATE, 0, 0)) SendMessageW(hwnd_, CB_SHOWDROPDOWN, FALSE, 0);
+        if (wParam == VK_RETURN) {
+          Application::Guard([&] { Pick(index); });
+        } else {
+          ShowChosenDrive();
+        }
         return 0;
       }
-      break;
+      return WithPickWhileClosed(message, wParam, lParam);
     case WM_CHAR:
       if (OnKeyPress) {
         const auto key = static_cast<wchar_t>(wParam);
         Application::Guard([&] { OnKeyPress(key); });
         if (key == 13 || key == 27 || key == 9) return 0;
       }
-      break;
+      // A letter selects the drive it names, which in the closed box is a pick.
+      return WithPickWhileClosed(message, wParam, lParam);
+    case WM_MOUSEWHEEL:
+      return WithPickWhileClosed(message, wParam, lParam);
     default:
       break;
   }

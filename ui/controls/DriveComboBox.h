@@ -49,8 +49,10 @@ class TDriveComboBox {
   /// Clears and rebuilds the items from the machine's drives, selects `Drive` and raises the
   /// change report. Runs at creation; the items stay as they are afterwards.
   void BuildItems();
-  /// What the user's pick of item `index` does (mouse or arrow keys): set `Drive` to its
-  /// letter, then one more change report.
+  /// What the user's pick of item `index` does: set `Drive` to its letter, then one more change
+  /// report. A pick is a click on an item of the open list, Enter, or a key (arrows, a letter)
+  /// or the wheel moving the selection while the list is closed; moving through the open list
+  /// picks nothing.
   void Pick(int index);
 
   /// The change report (the page's DriveComboBox1Change).
@@ -63,6 +65,8 @@ class TDriveComboBox {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void DrawItem(const DRAWITEMSTRUCT& draw);
   void Change();
+  LRESULT WithPickWhileClosed(UINT message, WPARAM wParam, LPARAM lParam);
+  void ShowChosenDrive();
 
   DriveComboBoxArgs args_;
   HWND hwnd_ = nullptr;
@@ -70,6 +74,7 @@ class TDriveComboBox {
   char drive_ = '\0';
   std::vector<DriveItem> items_;
   TDirectoryListBox* dirList_ = nullptr;
+  bool listOpen_ = false;  // the drop-down opened and has not closed with a pick or cancel yet
 };
 
 }  // namespace installer

@@ -183,6 +183,23 @@ class Win32ShellLink : public ShellLink {
 
 // ---------------------------------------------------------------- drives
 
+// Windows shows its own "no disk in the drive" box when a call touches a drive without a
+// medium (an empty CD or floppy drive), unless critical-error boxes are off; the installer
+// reports such a failure itself ("I/O error 21."). Held around every call that may enter such a
+// drive; the flags already set stay, and the previous mode comes back at the end.
+class CriticalErrorBoxesOff {
+ public:
+  CriticalErrorBoxesOff() : previous(SetErrorMode(SEM_FAILCRITICALERRORS)) {
+    SetErrorMode(previous | SEM_FAILCRITICALERRORS);
+  }
+  ~CriticalErrorBoxesOff() { SetErrorMode(previous); }
+  CriticalErrorBoxesOff(const CriticalErrorBoxesOff&) = delete;
+  CriticalErrorBoxesOff& operator=(const CriticalErrorBoxesOff&) = delete;
+
+ private:
+  const UINT previous;
+};
+
 // "A:\" .. "Z:\" for 1..26; nullptr (the root of the current directory) for 0.
 bool DriveRoot(int drive, std::wstring& root, const wchar_t*& rootArg) {
   if (drive < 0 || drive > 26) return false;
@@ -200,6 +217,7 @@ bool QueryDiskSpace(int drive, int64_t& freeBytes, int64_t& totalBytes) {
   std::wstring root;
   const wchar_t* rootArg = nullptr;
   if (!DriveRoot(drive, root, rootArg)) return false;
+  const CriticalErrorBoxesOff quiet;
 
   // The extended query is looked up by name: the first releases of Windows 95 lack it, and the
   // older one cannot report more than 2 GiB there.
@@ -329,6 +347,7 @@ bool Win32Platform::FileExists(const std::string& path) {
 }
 
 bool Win32Platform::DirectoryExists(const std::string& path) {
+  const CriticalErrorBoxesOff quiet;  // the folder may lie on a drive without its medium
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -444,6 +463,7 @@ uint32_t Win32Platform::SetCurrentDir(const std::string& path) {
   // No long-path form here: the current directory itself cannot be longer than MAX_PATH.
   std::wstring wide;
   if (!ToWide(path, wide)) return ERROR_INVALID_NAME;
+  const CriticalErrorBoxesOff quiet;  // entering a drive without its medium
   return SetCurrentDirectoryW(wide.c_str()) ? kErrorSuccess : GetLastError();
 }
 
