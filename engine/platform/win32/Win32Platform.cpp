@@ -8,6 +8,7 @@
 #include "engine/Errors.h"
 #include "engine/platform/ErrorCodes.h"
 #include "engine/platform/win32/CodePage.h"
+#include "engine/platform/win32/DllSearch.h"
 
 namespace installer {
 namespace {
@@ -518,8 +519,23 @@ intptr_t Win32Platform::ShellExecute(uintptr_t ownerWindow, const std::string& v
 
 // ---------------------------------------------------------------- libraries
 
+// A component's own imports come from its folder and the system folder only, never from
+// setup.exe's folder or the current directory. A bare name is looked for in the system
+// folder alone.
 LibraryHandle Win32Platform::LoadLibrary(const std::string& path) {
-  return reinterpret_cast<LibraryHandle>(LoadLibraryW(Cp1256ToWide(path).c_str()));
+  const std::wstring wide = Cp1256ToWide(path);
+  const bool searchFlags = LibrarySearchFlagsSupported();
+  if (wide.find_first_of(L"\\/:") == std::wstring::npos) {
+    return reinterpret_cast<LibraryHandle>(
+        LoadLibraryExW(wide.c_str(), nullptr, searchFlags ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0));
+  }
+  // The folder flags need a full path.
+  const std::wstring full = FullPath(wide);
+  if (full.empty()) return 0;
+  const DWORD flags = searchFlags
+                          ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                          : LOAD_WITH_ALTERED_SEARCH_PATH;
+  return reinterpret_cast<LibraryHandle>(LoadLibraryExW(full.c_str(), nullptr, flags));
 }
 
 ProcAddress Win32Platform::GetProcAddress(LibraryHandle library, const std::string& name) {
