@@ -109,8 +109,31 @@ void CopyProductFiles(InstallSession& session, InstallObserver& observer) {
   }
 }
 
+namespace {
+constexpr const char* kPartialSuffix = ".setup-part";
+constexpr size_t kPartialNameLength = 1 + 8 + 11;  // "~" + eight hex digits + kPartialSuffix
+}  // namespace
+
+// A name of its own in the destination's folder, short whatever the destination's length,
+// and the same for the same destination in every run, so a run after a killed one finds
+// the copy it left. The digits are a hash (FNV-1a) of the name with ASCII letters in upper
+// case, as the file system compares names.
 std::string PartialCopyName(const std::string& destination) {
-  return destination + ".setup-part";
+  const size_t slash = destination.find_last_of("\\:");
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  uint32_t hash = 2166136261u;
+  for (size_t i = nameStart; i < destination.size(); ++i) {
+    auto c = static_cast<uint8_t>(destination[i]);
+    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - ('a' - 'A'));
+    hash = (hash ^ c) * 16777619u;
+  }
+  return destination.substr(0, nameStart) + Format("~%08x", hash) + kPartialSuffix;
+}
+
+bool IsPartialCopyName(const std::string& path) {
+  const size_t slash = path.find_last_of("\\:/");
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return name.size() == kPartialNameLength && name[0] == '~' && name.ends_with(kPartialSuffix);
 }
 
 void CopyFileStream(Platform& platform, const std::string& source,
@@ -125,8 +148,16 @@ void CopyFileStream(Platform& platform, const std::string& source,
   if (platform.DirectoryExists(destination)) {
     RaiseCannotCreate(platform, destination, kErrorAccessDenied);
   }
+  // The temporary copy is only ever a file this call creates: an existing name is never
+  // opened and truncated, as it may be another file of the product or a link to one.
   const std::string partial = PartialCopyName(destination);
-  OpenResult out = platform.OpenFile(partial, OpenMode::CreateExclusive);
+  OpenResult out = platform.OpenFile(partial, OpenMode::CreateNew);
+  if (!out.stream && (out.error == kErrorFileExists || out.error == kErrorAlreadyExists)) {
+    // Left by a run that was killed: removed (a link goes, not what it points at), then
+    // created anew. A name that cannot be removed gives the create error.
+    platform.DeleteFile(partial);
+    out = platform.OpenFile(partial, OpenMode::CreateNew);
+  }
   if (!out.stream) RaiseCannotCreate(platform, destination, out.error);
   try {
     CopyBytes(*in.stream, *out.stream);

@@ -53,8 +53,13 @@ void CopyProductFiles(InstallSession& session, InstallObserver& observer);
 void CopyFileStream(Platform& platform, const std::string& source,
                     const std::string& destination);
 
-/// Name of the temporary file CopyFileStream writes before the destination appears.
+/// Name of the temporary file CopyFileStream writes before the destination appears: in the
+/// destination's folder, "~", eight hex digits from the destination's name, ".setup-part"
+/// (20 characters, whatever the length of the destination's name).
 std::string PartialCopyName(const std::string& destination);
+
+/// True when the last component of `path` has the form PartialCopyName gives.
+bool IsPartialCopyName(const std::string& path);
 
 /// Creates every missing level of `path`. "" raises "Unable to create directory".
 bool ForceDirectories(Platform& platform, const std::string& path);

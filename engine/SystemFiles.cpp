@@ -4,6 +4,18 @@
 #include "engine/TextFile.h"
 
 namespace installer {
+namespace {
+
+// A list line names a file in the system folder only when it is a bare file name: a path
+// ("..\\..\\x.dll", "C:\\x.dll", "a/b.dll"), a stream ("a:b") or the folder itself or its
+// parent ("", ".", "..") would register a file from elsewhere, or nothing that exists.
+bool IsBareFileName(const std::string& line) {
+  return !line.empty() && line != "." && line != ".." &&
+         line.find_first_of("\\/:") == std::string::npos;
+}
+
+}  // namespace
+
 void InstallSystemFiles(InstallSession& session) {
   Platform& platform = session.platform;
   const uint32_t major = platform.GetVersion() & 0xFF;
@@ -34,7 +46,9 @@ void InstallSystemFiles(InstallSession& session) {
   while (!list.Eof()) {
     session.SrcPath = list.ReadLine();
     session.DstPath = session.SystemDir + session.SrcPath;
-    if (platform.FileExists(session.DstPath)) RegisterComponent(platform, session.DstPath, true);
+    if (IsBareFileName(session.SrcPath) && platform.FileExists(session.DstPath)) {
+      RegisterComponent(platform, session.DstPath, true);
+    }
   }
 }
 

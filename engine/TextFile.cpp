@@ -9,11 +9,15 @@
 namespace installer {
 namespace {
 constexpr size_t kBufferSize = 4096;
+// No list line names anything longer than the longest path Windows has (32,767 characters);
+// a longer one is a damaged or hostile file, and reading on would only grow the line.
+constexpr size_t kMaxLineLength = 32767;
 constexpr char kCtrlZ = '\x1A';
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 }  // namespace
 
-TextReader::TextReader(Platform& platform, const std::string& path) : buffer_(kBufferSize) {
+TextReader::TextReader(Platform& platform, const std::string& path)
+    : path_(path), buffer_(kBufferSize) {
   OpenResult opened = platform.OpenFile(path, OpenMode::ReadShared);
   if (!opened.stream) RaiseInOutError(opened.error);
   stream_ = std::move(opened.stream);
@@ -24,7 +28,12 @@ TextReader::~TextReader() = default;
 bool TextReader::Fill() {
   if (ended_) return false;
   const int64_t got = stream_->Read(buffer_.data(), static_cast<int64_t>(buffer_.size()));
-  if (got < 0) RaiseInOutError(kErrorReadFault);
+  // The system's own code ("I/O error 23" for a CRC error on a scratched disc); a stream
+  // that has none to give reads as a read fault.
+  if (got < 0) {
+    const uint32_t code = stream_->LastError();
+    RaiseInOutError(code != 0 ? code : kErrorReadFault);
+  }
   pos_ = 0;
   end_ = static_cast<size_t>(got);
   if (got == 0) ended_ = true;
@@ -53,6 +62,12 @@ std::string TextReader::ReadLine() {
     for (const char* c = begin; c < stop; ++c) {
       if (*c != '\r') line += *c;
     }
+    if (line.size() > kMaxLineLength) {
+      ended_ = true;
+      pos_ = end_ = 0;
+      throw InstallError(Format("Line longer than %d characters in \"%s\"",
+                                static_cast<int>(kMaxLineLength), path_.c_str()));
+    }
     pos_ += static_cast<size_t>(stop - begin);
     if (stop < limit && *stop == '\n') {
       ++pos_;
@@ -69,7 +84,10 @@ ListEncoding DetectListEncoding(Platform& platform, const std::string& path) {
   Utf8Validator validator;
   for (;;) {
     const int64_t got = opened.stream->Read(block.data(), static_cast<int64_t>(block.size()));
-    if (got < 0) RaiseInOutError(kErrorReadFault);
+    if (got < 0) {
+      const uint32_t code = opened.stream->LastError();
+      RaiseInOutError(code != 0 ? code : kErrorReadFault);
+    }
     if (got == 0) break;
     const std::string_view piece(block.data(), static_cast<size_t>(got));
     const size_t ctrlZ = piece.find(kCtrlZ);

@@ -10,8 +10,9 @@
 namespace installer {
 
 /// Reads a text file line by line. A line ends at LF or CR LF; a CR not followed by LF is
-/// dropped; a Ctrl-Z byte (0x1A) ends the text; the last line needs no line end; lines have
-/// no length limit. Open and read failures raise the I/O error for the system's code.
+/// dropped; a Ctrl-Z byte (0x1A) ends the text; the last line needs no line end. A line of
+/// more than 32,767 characters ends the reading with an error. Open and read failures raise
+/// the I/O error for the system's code.
 class TextReader {
  public:
   TextReader(Platform& platform, const std::string& path);
@@ -27,6 +28,7 @@ class TextReader {
  private:
   bool Fill();  // false at the end of the file
 
+  std::string path_;  // as given, for the error about an overlong line
   std::unique_ptr<FileStream> stream_;
   std::vector<char> buffer_;
   size_t pos_ = 0;

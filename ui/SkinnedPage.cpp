@@ -30,8 +30,18 @@ void RegisterPageClass() {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kPageClass;
   RegisterClassExW(&windowClass);
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
+  // The common controls (the manifest's version 6, for the tooltips) are loaded by name here,
+  // after the start-up restricted the library search, not imported: an imported comctl32 is
+  // mapped and started before the program's first instruction, and under Wine it then loads
+  // uxtheme.dll from the program's folder. The side-by-side redirection of the manifest still
+  // applies to a load by name.
+  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (const HMODULE controlsLibrary = LoadLibraryW(L"comctl32.dll")) {
+    const auto initialize = reinterpret_cast<InitCommonControlsExFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(controlsLibrary, "InitCommonControlsEx")));
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    if (initialize != nullptr) initialize(&controls);
+  }
   registered = true;
 }
 

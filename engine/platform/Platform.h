@@ -18,6 +18,7 @@ enum : uint32_t {
   kAttrDirectory = 0x10,
   kAttrArchive = 0x20,
   kAttrAnyFile = 0x3F,
+  kAttrReparsePoint = 0x400,  ///< a junction, mount point or symbolic link
 };
 
 /// One enumerated directory entry plus the open search it came from.
@@ -35,7 +36,8 @@ struct SearchRec {
 enum class OpenMode {
   ReadExclusive,   ///< read access, no sharing, must exist (copy sources)
   ReadShared,      ///< read access, others may read and write, must exist (list files)
-  CreateExclusive, ///< read/write, no sharing, created anew or truncated (copy destinations)
+  CreateExclusive, ///< read/write, no sharing, created anew or truncated
+  CreateNew,       ///< read/write, no sharing, fails when the name exists (temporary copies)
   CreateShareRead, ///< write, others may read, created anew or truncated (INSTALL.CFG)
 };
 
@@ -49,6 +51,8 @@ class FileStream {
   virtual int64_t Write(const void* buffer, int64_t count) = 0;
   /// Current size in bytes, or -1 when it cannot be read.
   virtual int64_t Size() = 0;
+  /// The system error code of the last Read or Write that returned -1 (0 when none did).
+  virtual uint32_t LastError() const = 0;
 };
 
 struct OpenResult {

@@ -51,7 +51,7 @@ void ExpectNothingDamaged(MemoryPlatform& p, const std::string& context) {
   const std::map<std::string, std::string> renamed = {
       {"Telmorquistane.EXE", "Telmorquistane.DAT"}, {"Uninstall.EXE", "uninstall.DAT"}};
   for (const auto& [path, content] : p.Tree("C:\\Telmorquistane")) {
-    if (path.ends_with(PartialCopyName("")) || path == "INSTALL.CFG") continue;
+    if (IsPartialCopyName(path) || path == "INSTALL.CFG") continue;
     const auto name = renamed.find(path);
     const auto source = sources.find(name == renamed.end() ? path : name->second);
     ASSERT_NE(source, sources.end()) << "stray file " << path << context;

@@ -50,7 +50,7 @@ class FileCopyTest : public ::testing::Test, protected MediumFixture {
   void ExpectNoDamagedFile(const std::string& target = "C:\\Telmorquistane") {
     const auto sources = platform.Tree("D:\\CAB");
     for (const auto& [path, content] : platform.Tree(target)) {
-      if (path.ends_with(PartialCopyName(""))) continue;  // never a destination name
+      if (IsPartialCopyName(path)) continue;  // never a destination name
       const auto source = sources.find(path);
       ASSERT_NE(source, sources.end()) << "unexpected file " << path;
       EXPECT_EQ(content, source->second) << "damaged file " << path;
@@ -243,6 +243,63 @@ TEST_F(FileCopyTest, StalePartialFileFromAKilledRunIsReplaced) {
   EXPECT_EQ(platform.Tree("C:\\Telmorquistane"), platform.Tree("D:\\CAB"));
 }
 
+// The temporary copy beside a destination is a file of its own: whatever else the folder
+// holds or the destination is called, the copy neither truncates another file, nor runs
+// past the 255 characters of one name, nor trips over a copy a killed run left.
+TEST_F(FileCopyTest, TemporaryCopyNeverTakesAnotherFilesPlace) {
+  const std::string name250 = std::string(246, 'n') + ".dat";
+  const std::string name255 = std::string(251, 'm') + ".dat";
+  const struct {
+    const char* name;
+    Strings files;  // the medium's product files, in delivery order
+    std::string stale;  // a file already in the target's folder under the temporary name
+    uint32_t staleAttr;
+    const char* error;  // "" for a complete installation
+  } cases[] = {
+      // regression: "a.txt.setup-part" was opened, truncated and renamed to a.txt
+      {"a product file named like an old temporary copy",
+       {"a.txt.setup-part", "a.txt"}, "", 0, ""},
+      // regression: 246 + 4 + 11 characters, one name longer than 255
+      {"a name of 250 characters", {name250}, "", 0, ""},
+      {"a name of 255 characters", {name255}, "", 0, ""},
+      {"a stale copy of a killed run", {"big.bin"}, "stale half", kAttrArchive, ""},
+      {"a stale copy that cannot be removed", {"big.bin"}, "read-only", kAttrReadOnly,
+       "Cannot create file \"C:\\Telmorquistane\\big.bin\". The file exists"},
+  };
+  for (const auto& c : cases) {
+    MediumFixture m;
+    for (size_t i = 0; i < c.files.size(); ++i) {
+      m.AddSource(c.files[i], Bytes(1000 + i * 70'000, static_cast<int>(i)));
+    }
+    m.platform.AddFolder("C:\\Telmorquistane");
+    if (!c.stale.empty()) {
+      m.platform.AddFile(PartialCopyName("C:\\Telmorquistane\\" + c.files[0]), c.stale,
+                         c.staleAttr);
+    }
+    std::string error;
+    try {
+      m.Install();
+    } catch (const installer::InstallError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error) << c.name;
+    if (*c.error != '\0') continue;
+    EXPECT_EQ(m.platform.Tree("C:\\Telmorquistane"), m.platform.Tree("D:\\CAB")) << c.name;
+  }
+}
+
+TEST(PartialCopyNameTest, ShortOwnNameInTheDestinationsFolder) {
+  const std::string folder = "C:\\Telmorquistane\\Docs\\";
+  const std::string partial = PartialCopyName(folder + std::string(250, 'x'));
+  EXPECT_EQ(partial.substr(0, folder.size()), folder);
+  EXPECT_EQ(partial.size() - folder.size(), 20u);
+  EXPECT_TRUE(IsPartialCopyName(partial));
+  // The same destination in any letter case gets the same name; another gets another.
+  EXPECT_EQ(PartialCopyName(folder + "Readme.TXT"), PartialCopyName(folder + "README.txt"));
+  EXPECT_NE(PartialCopyName(folder + "a.txt"), PartialCopyName(folder + "b.txt"));
+  EXPECT_FALSE(IsPartialCopyName(folder + "a.txt.setup-part"));
+}
+
 // Every platform operation that can fail, failed at each point of a run in turn: the run
 // ends complete or with an error, and never with a wrong file under a destination name.
 TEST_F(FileCopyTest, FaultAtAnyPointLeavesNoDamagedFile) {
@@ -270,7 +327,7 @@ TEST_F(FileCopyTest, FaultAtAnyPointLeavesNoDamagedFile) {
       ++runs;
       const auto sources = medium.platform.Tree("D:\\CAB");
       for (const auto& [path, content] : medium.platform.Tree("C:\\Telmorquistane")) {
-        if (path.ends_with(PartialCopyName(""))) continue;  // never a destination name
+        if (IsPartialCopyName(path)) continue;  // never a destination name
         const auto source = sources.find(path);
         ASSERT_NE(source, sources.end()) << "stray file " << path << " with fault at call " << n;
         EXPECT_EQ(content, source->second) << path << " damaged with fault at call " << n;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,6 +128,81 @@ TEST_F(SourceScanTest, SizesOfTwoGibibytesAndMoreCountInFull) {
   EXPECT_EQ(session.FileList, (Strings{"four.bin", "two.bin"}));
   EXPECT_EQ(session.FileSizes, (std::vector<int64_t>{4 * gib, 2 * gib + 1}));
   EXPECT_EQ(session.TotalSize, 6 * gib + 1);
+}
+
+// Runs `work` on a thread whose stack holds `stackBytes`; a deeper use of the stack crashes.
+void RunOnSmallStack(size_t stackBytes, const std::function<void()>& work) {
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stackBytes), 0);
+  pthread_t thread;
+  auto* task = new std::function<void()>(work);
+  ASSERT_EQ(pthread_create(&thread, &attributes, [](void* arg) -> void* {
+              auto* run = static_cast<std::function<void()>*>(arg);
+              (*run)();
+              delete run;
+              return nullptr;
+            }, task), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+}
+
+// regression: the scan called itself once per folder level, and a medium with some
+// thousands of nested folders overflowed the stack (a crash). 3000 levels on a 256 KiB
+// stack need well under 100 bytes per level.
+TEST_F(SourceScanTest, ThousandsOfNestedFoldersOnASmallStack) {
+  constexpr int kDepth = 3000;
+  std::string relative;
+  Strings dirs;
+  Strings files;
+  for (int level = 1; level <= kDepth; ++level) {
+    relative += (level == 1 ? "" : "\\") + std::string("d");
+    dirs.push_back(relative);
+    if (level % 1000 == 0) files.push_back(relative + "\\f" + std::to_string(level));
+  }
+  platform.AddFolder("D:\\CAB\\" + relative);
+  for (const std::string& file : files) AddSource(file, "x");
+  AddSource("top.txt", "top");
+  // Each level delivers its subfolder (created first) before its file, and the walk goes
+  // down the subfolder first: the deepest file comes first, top.txt last.
+  std::reverse(files.begin(), files.end());
+  files.push_back("top.txt");
+  InitializeSession(session);
+  std::string outcome = "did not run";
+  RunOnSmallStack(256 << 10, [&] {
+    try {
+      ScanMedia(session);
+      outcome = "scanned";
+    } catch (const std::exception& e) {
+      outcome = e.what();
+    }
+  });
+  EXPECT_EQ(outcome, "scanned");
+  EXPECT_EQ(session.DirList, dirs);
+  EXPECT_EQ(session.FileList, files);
+  EXPECT_EQ(platform.OpenSearches(), 0);
+}
+
+// Junctions and links to folders (reparse points) are not entered: they may point outside
+// the medium or back into the tree, and two that point at each other never end.
+TEST_F(SourceScanTest, ReparsePointFoldersAreNotEntered) {
+  const uint32_t attributes[] = {kAttrDirectory | kAttrReparsePoint,
+                                 kAttrDirectory | kAttrReadOnly | kAttrReparsePoint,
+                                 kAttrDirectory | kAttrArchive | kAttrReparsePoint};
+  for (uint32_t attr : attributes) {
+    MediumFixture medium;
+    medium.platform.SetEnumerationOrder(MemoryPlatform::EnumerationOrder::ByName);
+    medium.platform.AddFolder("D:\\CAB\\Docs");
+    medium.AddSource("Docs\\a.txt", "abc");
+    medium.platform.AddFolder("D:\\CAB\\Loop\\Inner");
+    medium.AddSource("Loop\\b.txt", "b");
+    medium.platform.SetAttributes("D:\\CAB\\Loop", attr);
+    InitializeSession(medium.session);
+    ScanMedia(medium.session);
+    EXPECT_EQ(medium.session.DirList, Strings{"Docs"}) << "attribute " << attr;
+    EXPECT_EQ(medium.session.FileList, Strings{"Docs\\a.txt"}) << "attribute " << attr;
+    EXPECT_EQ(medium.platform.OpenSearches(), 0);
+  }
 }
 
 TEST_F(SourceScanTest, ScansFromMediaRootAndReturnsThere) {

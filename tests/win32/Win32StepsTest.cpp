@@ -91,6 +91,41 @@ TEST_F(Win32StepsTest, SystemFileIsCopiedAndItsRegistrationCalled) {
   DeleteFileW(W(systemDir + "SYSTEM.TXT").c_str());
 }
 
+// regression: the system adds ".dll" to a library name without an extension, so a listed
+// name "comp" was tested as the file "comp" but loaded as "comp.dll" (or not at all).
+TEST_F(Win32StepsTest, ListedNameWithoutAnExtensionRegistersThatFile) {
+  const std::string name = unique + "-noext";
+  CreateDirectoryW(W(root + "\\System").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(W(testing::TestProgramFolder() + "\\register_marker.dll").c_str(),
+                        W(root + "\\System\\" + name).c_str(), FALSE));
+  ASSERT_TRUE(WriteBytes(root + "\\System\\SYSTEM.TXT", name + "\r\n"));
+  InstallSystemFiles(session);
+  const std::string systemDir = session.SystemDir;
+  EXPECT_TRUE(Exists(systemDir + name + ".registered"));
+  EXPECT_FALSE(Exists(systemDir + name + ".dll.registered"));
+  DeleteFileW(W(systemDir + name).c_str());
+  DeleteFileW(W(systemDir + name + ".registered").c_str());
+  DeleteFileW(W(systemDir + "SYSTEM.TXT").c_str());
+}
+
+// regression: the temporary copy was "<name>.setup-part", past the 255 characters of one
+// name for a destination of 245 characters or more.
+TEST_F(Win32StepsTest, CopyToANameOf255Characters) {
+  for (size_t length : {245u, 250u, 255u}) {
+    const std::string destination = root + "\\" + std::string(length - 4, 'n') + ".dat";
+    ASSERT_TRUE(WriteBytes(root + "\\source.bin", std::string(70'000, 's')));
+    std::string error;
+    try {
+      CopyFileStream(platform, root + "\\source.bin", destination);
+    } catch (const InstallError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, "") << length;
+    EXPECT_EQ(ReadBytes(destination), std::string(70'000, 's')) << length;
+    EXPECT_FALSE(Exists(PartialCopyName(destination))) << length;
+  }
+}
+
 TEST_F(Win32StepsTest, FontsLandInTheFontsFolderAndBothKeys) {
   const std::string font = unique + ".ttf";
   CreateDirectoryW(W(root + "\\Fonts").c_str(), nullptr);

@@ -99,6 +99,9 @@ class TimingStream : public FileStream {
     Timed t(times_, "Write");
     return inner_->Write(buffer, count);
   }
+  uint32_t LastError() const override {
+    return inner_->LastError();
+  }
   int64_t Size() override {
     Timed t(times_, "Size");
     return inner_->Size();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/platform/win32/DllSearch.h"
 #include "engine/platform/win32/WideText.h"
 #include "ui/Application.h"
 #include "ui/controls/DirectoryListBox.h"
@@ -33,11 +34,28 @@ std::string QueryVolumeLabel(char letter) {
   return ok ? UpperCaseText(label) : std::string();
 }
 
+using WNetGetConnectionWFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, LPDWORD);
+
+// The network provider library is no KnownDLL: imported statically it would be looked up
+// beside setup.exe at process start. It is loaded from the system folder when the first
+// network drive is asked for its share, and stays loaded.
+WNetGetConnectionWFn NetworkConnectionQuery() {
+  static const WNetGetConnectionWFn query = [] {
+    const HMODULE mpr = LoadSystemLibrary(L"mpr.dll");
+    return mpr == nullptr ? nullptr
+                          : reinterpret_cast<WNetGetConnectionWFn>(reinterpret_cast<void (*)()>(
+                                ::GetProcAddress(mpr, "WNetGetConnectionW")));
+  }();
+  return query;
+}
+
 std::optional<std::string> QueryNetworkName(char letter) {
+  const WNetGetConnectionWFn query = NetworkConnectionQuery();
+  if (query == nullptr) return std::nullopt;
   const wchar_t local[] = {static_cast<wchar_t>(letter), L':', L'\0'};
   wchar_t remote[kNameBuffer] = {};
   DWORD length = kNameBuffer;
-  if (WNetGetConnectionW(local, remote, &length) != NO_ERROR) return std::nullopt;
+  if (query(local, remote, &length) != NO_ERROR) return std::nullopt;
   return UpperCaseText(remote);
 }
 

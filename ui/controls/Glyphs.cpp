@@ -1,4 +1,5 @@
-// Glyph loading and transparent drawing (TransparentBlt, from msimg32).
+// Glyph loading and transparent drawing (GDI's own GdiTransparentBlt: msimg32, whose
+// TransparentBlt forwards to it, is no KnownDLL and would be looked up beside setup.exe).
 #include "ui/controls/Glyphs.h"
 
 #include <map>
@@ -31,7 +32,7 @@ void DrawGlyph(HDC target, const Glyph& glyph, int x, int y) {
   if (glyph.bitmap == nullptr) return;
   HDC memory = CreateCompatibleDC(target);
   HGDIOBJ previous = SelectObject(memory, glyph.bitmap);
-  TransparentBlt(target, x, y, glyph.width, glyph.height, memory, 0, 0, glyph.width,
+  GdiTransparentBlt(target, x, y, glyph.width, glyph.height, memory, 0, 0, glyph.width,
                  glyph.height, glyph.transparent);
   SelectObject(memory, previous);
   DeleteDC(memory);

@@ -94,6 +94,9 @@ bool MatchMask(const std::string& mask, const std::string& name) {
 
 enum : uint8_t { kRead = 1, kWrite = 2 };
 
+// The longest name of one file or folder that Windows' file systems take.
+constexpr size_t kMaxNameLength = 255;
+
 struct OpenKind {
   uint8_t access;
   uint8_t share;
@@ -104,6 +107,7 @@ OpenKind KindOf(OpenMode mode) {
     case OpenMode::ReadExclusive: return {kRead, 0};
     case OpenMode::ReadShared: return {kRead, kRead | kWrite};
     case OpenMode::CreateExclusive: return {kRead | kWrite, 0};
+    case OpenMode::CreateNew: return {kRead | kWrite, 0};
     case OpenMode::CreateShareRead: return {kWrite, kRead};
   }
   return {0, 0};
@@ -441,6 +445,7 @@ struct MemoryPlatform::State {
   uint32_t PrepareCreate(const Resolved& path, OpenKind kind, std::shared_ptr<FileData>& data) {
     Found found = Find(path);
     if (found.error == kErrorFileNotFound) {
+      if (path.parts.back().size() > kMaxNameLength) return kErrorInvalidName;
       auto node = NewNode(path.parts.back(), kAttrArchive, false);
       found.parent->children[Upper(node->name)] = node;
       data = node->file;
@@ -599,7 +604,10 @@ class MemoryPlatform::State::Stream final : public FileStream {
     State* state = *owner_;
     if (!state) return -1;
     const bool fault = state->Count(Op::Read, {pathKey_}) != 0;
-    if (count < 0 || !(kind_.access & kRead) || !DriveReady(*state)) return -1;
+    if (count < 0 || !(kind_.access & kRead)) return Fail(kErrorInvalidHandle);
+    const auto drive = state->DriveFor(drive_);
+    if (!drive || !drive->info.ready) return Fail(kErrorNotReady);
+    if (drive->info.readError != 0) return Fail(drive->info.readError);
     const int64_t remaining = std::max<int64_t>(0, data_->Size() - position_);
     const int64_t n = std::min(fault ? count / 2 : count, remaining);
     auto* out = static_cast<uint8_t*>(buffer);
@@ -618,15 +626,17 @@ class MemoryPlatform::State::Stream final : public FileStream {
     State* state = *owner_;
     if (!state) return -1;
     const bool fault = state->Count(Op::Write, {pathKey_}) != 0;
-    if (count < 0 || !(kind_.access & kWrite) || data_->generatedSize >= 0) return -1;
+    if (count < 0 || !(kind_.access & kWrite) || data_->generatedSize >= 0) {
+      return Fail(kErrorInvalidHandle);
+    }
     const auto drive = state->DriveFor(drive_);
-    if (!drive || !drive->info.ready) return -1;
+    if (!drive || !drive->info.ready) return Fail(kErrorNotReady);
     int64_t n = fault ? count / 2 : count;
     const int64_t size = data_->Size();
     int64_t growth = std::max<int64_t>(0, position_ + n - size);
     const int64_t freeBytes = std::max<int64_t>(0, drive->info.freeBytes);
     if (growth > freeBytes) {
-      if (diskFull_ && freeBytes == 0) return -1;
+      if (diskFull_ && freeBytes == 0) return Fail(kErrorDiskFull);
       n -= growth - freeBytes;
       growth = freeBytes;
       diskFull_ = true;
@@ -642,11 +652,12 @@ class MemoryPlatform::State::Stream final : public FileStream {
   }
 
   int64_t Size() override { return *owner_ ? data_->Size() : -1; }
+  uint32_t LastError() const override { return lastError_; }
 
  private:
-  bool DriveReady(const State& state) const {
-    const auto drive = state.DriveFor(drive_);
-    return drive && drive->info.ready;
+  int64_t Fail(uint32_t error) {
+    lastError_ = error;
+    return -1;
   }
 
   std::shared_ptr<State*> owner_;
@@ -656,6 +667,7 @@ class MemoryPlatform::State::Stream final : public FileStream {
   std::string pathKey_;
   int64_t position_ = 0;
   bool diskFull_ = false;
+  uint32_t lastError_ = 0;
 };
 
 class MemoryPlatform::State::Link final : public ShellLink {
@@ -933,6 +945,7 @@ bool MemoryPlatform::CreateDir(const std::string& path) {
   if (state_->Count(Op::CreateDir, {resolved.Key()}) != 0) return false;
   const State::Found found = state_->Find(resolved);
   if (found.error != kErrorFileNotFound) return false;
+  if (resolved.parts.back().size() > kMaxNameLength) return false;
   auto folder = state_->NewNode(resolved.parts.back(), kAttrDirectory, true);
   found.parent->children[Upper(folder->name)] = folder;
   return true;
@@ -983,6 +996,7 @@ uint32_t MemoryPlatform::Move(const std::string& from, const std::string& to, bo
     return existing.error;
   }
   if (HasOpenStreams(*found.node)) return kErrorSharingViolation;
+  if (target.parts.back().size() > kMaxNameLength) return kErrorInvalidName;
   const std::string sourceKey = source.Key();
   const std::string targetKey = target.Key();
   if (found.node->IsFolder() && targetKey.compare(0, sourceKey.size() + 1, sourceKey + "\\") == 0) {
@@ -998,14 +1012,19 @@ uint32_t MemoryPlatform::Move(const std::string& from, const std::string& to, bo
 OpenResult MemoryPlatform::OpenFile(const std::string& path, OpenMode mode) {
   State& s = *state_;
   const Resolved resolved = s.Resolve(path);
-  const bool create = mode == OpenMode::CreateExclusive || mode == OpenMode::CreateShareRead;
+  const bool create = mode == OpenMode::CreateExclusive || mode == OpenMode::CreateShareRead ||
+                      mode == OpenMode::CreateNew;
   OpenResult result;
   result.error = s.Count(create ? Op::Create : Op::Open, {resolved.Key()});
   if (result.error != 0) return result;
   const OpenKind kind = KindOf(mode);
   std::shared_ptr<FileData> data;
   if (create) {
-    result.error = s.PrepareCreate(resolved, kind, data);
+    // CREATE_NEW: an existing name, file or folder, is refused before anything else.
+    const State::Found existing = s.Find(resolved);
+    result.error = mode == OpenMode::CreateNew && existing.error == 0
+                       ? kErrorFileExists
+                       : s.PrepareCreate(resolved, kind, data);
   } else {
     const State::Found found = s.Find(resolved);
     if (found.error != 0) {

@@ -24,6 +24,9 @@ class MemoryPlatform : public Platform {
     int64_t freeBytes = int64_t{4} << 30;   ///< free to the caller; written bytes take from it
     int64_t totalBytes = int64_t{16} << 30;
     bool ready = true;  ///< false: every access to the drive fails with error 21
+    /// Nonzero: every read from an open file of the drive fails with this code (a damaged
+    /// disc gives 23, a CRC error).
+    uint32_t readError = 0;
   };
 
   /// Order in which a folder's entries are delivered: as created, by name (case-insensitive),

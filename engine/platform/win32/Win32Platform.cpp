@@ -7,6 +7,7 @@
 
 #include "engine/Errors.h"
 #include "engine/platform/ErrorCodes.h"
+#include "engine/platform/win32/DllSearch.h"
 #include "engine/platform/win32/WideText.h"
 
 namespace installer {
@@ -79,7 +80,10 @@ class Win32FileStream : public FileStream {
   int64_t Read(void* buffer, int64_t count) override {
     if (count < 0) return -1;
     DWORD done = 0;
-    if (!ReadFile(handle, buffer, Chunk(count), &done, nullptr)) return -1;
+    if (!ReadFile(handle, buffer, Chunk(count), &done, nullptr)) {
+      lastError = GetLastError();
+      return -1;
+    }
     return done;
   }
 
@@ -87,7 +91,10 @@ class Win32FileStream : public FileStream {
   int64_t Write(const void* buffer, int64_t count) override {
     if (count < 0) return -1;
     DWORD done = 0;
-    if (!WriteFile(handle, buffer, Chunk(count), &done, nullptr)) return -1;
+    if (!WriteFile(handle, buffer, Chunk(count), &done, nullptr)) {
+      lastError = GetLastError();
+      return -1;
+    }
     return done;
   }
 
@@ -97,6 +104,8 @@ class Win32FileStream : public FileStream {
     return size.QuadPart;
   }
 
+  uint32_t LastError() const override { return lastError; }
+
  private:
   // One ReadFile/WriteFile call moves at most a DWORD's worth; the caller sees a shorter count.
   static DWORD Chunk(int64_t count) {
@@ -105,6 +114,7 @@ class Win32FileStream : public FileStream {
   }
 
   HANDLE handle;
+  DWORD lastError = 0;
 };
 
 // ---------------------------------------------------------------- shell links
@@ -400,6 +410,10 @@ OpenResult Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
       access = GENERIC_READ | GENERIC_WRITE;
       disposition = CREATE_ALWAYS;
       break;
+    case OpenMode::CreateNew:
+      access = GENERIC_READ | GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      break;
     case OpenMode::CreateShareRead:
       access = GENERIC_WRITE;
       share = FILE_SHARE_READ;
@@ -604,10 +618,27 @@ intptr_t Win32Platform::ShellExecute(uintptr_t ownerWindow, const std::string& v
 
 // ---------------------------------------------------------------- libraries
 
+// A component's own imports come from its folder and the system folder only, never from
+// setup.exe's folder or the current directory. A bare name is looked for in the system
+// folder alone.
 LibraryHandle Win32Platform::LoadLibrary(const std::string& path) {
   std::wstring wide;
   if (!ToWide(path, wide)) return 0;
-  return reinterpret_cast<LibraryHandle>(LoadLibraryW(wide.c_str()));
+  const bool searchFlags = LibrarySearchFlagsSupported();
+  if (wide.find_first_of(L"\\/:") == std::wstring::npos) {
+    return reinterpret_cast<LibraryHandle>(
+        LoadLibraryExW(wide.c_str(), nullptr, searchFlags ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0));
+  }
+  // The folder flags need a full path. Without an extension the loader would add ".dll"
+  // and load another file than the one the caller found; a final "." tells it not to.
+  std::wstring full = FullPath(wide);
+  if (full.empty()) return 0;
+  const size_t nameStart = full.find_last_of(L"\\/") + 1;
+  if (full.find(L'.', nameStart) == std::wstring::npos) full += L'.';
+  const DWORD flags = searchFlags
+                          ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                          : LOAD_WITH_ALTERED_SEARCH_PATH;
+  return reinterpret_cast<LibraryHandle>(LoadLibraryExW(full.c_str(), nullptr, flags));
 }
 
 ProcAddress Win32Platform::GetProcAddress(LibraryHandle library, const std::string& name) {
