@@ -19,6 +19,7 @@ const char* const kUsage =
     "usage: mediatool COMMAND [OPTIONS]\n"
     "\n"
     "commands:\n"
+    "  build   lay out a medium from a product folder and its programs\n"
     "  check   show what a medium will install, and warn about what its maker may not expect\n"
     "\n"
     "mediatool COMMAND --help shows a command's options.\n"
@@ -36,6 +37,7 @@ int Main(std::vector<std::string> args) {
     return 0;
   }
   if (command == "check") return mediatool::RunCheckCommand(args);
+  if (command == "build") return mediatool::RunBuildCommand(args);
   std::fprintf(stderr, "mediatool: unknown command \"%s\"\n%s", command.c_str(), kUsage);
   return 2;
 }
