@@ -9,6 +9,7 @@ namespace mediatool {
 
 int RunCheckCommand(const std::vector<std::string>& args);
 int RunBuildCommand(const std::vector<std::string>& args);
+int RunImageCommand(const std::vector<std::string>& args);
 
 /// Splits "--name=value" and "--name value"; returns false (with a message on stderr) for an
 /// option that lacks its value.
