@@ -374,8 +374,9 @@ void CheckFonts(const Entry& root, MemoryPlatform& machine, Target target, Diagn
                                    infos[k].displayName + "\"");
     }
     if (k < otherFiles.size() && otherFiles[k] != files[k]) {
-      d.Warn("font-order", rel, "font " + std::to_string(k + 1) + " on a " + TargetName(target) +
-                                    " but \"" + otherFiles[k]->name + "\" on " +
+      d.Warn("font-order", rel, "font " + std::to_string(k + 1) + " on " +
+                                    (target == Target::Cd ? "a CD" : "an NTFS copy") + " but \"" +
+                                    otherFiles[k]->name + "\" on " +
                                     (other == Target::Cd ? "a CD" : "an NTFS copy") +
                                     ": FONT.TXT's pairs fit only one of the two orders");
     }

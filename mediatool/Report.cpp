@@ -73,7 +73,7 @@ std::string ValueJson(const PlanValue& v) {
 std::string FormatText(const CheckResult& result) {
   const Plan& plan = result.plan;
   std::string out;
-  Line(out, "medium " + result.options.medium + " as a " + TargetName(result.options.target) +
+  Line(out, "medium " + result.options.medium + (result.options.target == Target::Cd ? " as a CD" : " as an NTFS copy") +
                 "; setup.exe for " + plan.setupMachine);
   if (!plan.installDir.empty()) {
     size_t files = 0;
