@@ -215,7 +215,7 @@ int RunBuildCommand(const std::vector<std::string>& args) {
   WriteBytes(out + "/autorun.inf", "[autorun]\r\nopen=setup.exe\r\n");
   if (gErrors > 0) return 2;
 
-  std::printf("built %s for a %s\n", out.c_str(), target == Target::Cd ? "CD" : "NTFS copy");
+  std::printf("built %s for %s\n", out.c_str(), target == Target::Cd ? "a CD" : "an NTFS copy");
   std::printf("  CAB: %s with %s.DAT and uninstall.DAT\n", product.c_str(), installer::kProductName);
   std::printf("  System: %zu files; SYSTEM.TXT lists %zu\n", components.size(), registering.size());
   for (const std::string& name : registering) std::printf("    %s\n", name.c_str());
