@@ -101,7 +101,10 @@ void CopyToMachine(MemoryPlatform& machine, const Entry& folder, const std::stri
 
 void Walk(const MemoryPlatform& machine, const std::string& folder, const std::string& relative,
           std::vector<PlanFile>& out) {
-  for (const std::string& name : machine.List(folder)) {
+  // Listed as Explorer sorts them; the order the run created them in says nothing more.
+  std::vector<std::string> names = machine.List(folder);
+  SortNames(Target::Ntfs, names);
+  for (const std::string& name : names) {
     const std::string full = Join(folder, name);
     const std::string rel = relative.empty() ? name : relative + "\\" + name;
     const bool isFolder = (machine.Attributes(full) & installer::kAttrDirectory) != 0;

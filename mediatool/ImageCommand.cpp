@@ -13,6 +13,7 @@
 #if defined(_WIN32)
 #include <process.h>
 #else
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 extern char** environ;
@@ -31,8 +32,11 @@ const char* const kImageUsage =
     "order, as the check assumes for a CD, with the same sizes.\n"
     "Exit status: 0 made and verified, 2 an error.\n";
 
-int Run(const std::vector<std::string>& command) {
+// Runs the command and waits; its standard error goes to `log` (xorriso prints a banner there
+// even when all is well, so the log is shown only when it fails).
+int Run(const std::vector<std::string>& command, const std::string& log) {
 #if defined(_WIN32)
+  (void)log;
   std::vector<const char*> argv;
   for (const std::string& arg : command) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
@@ -42,7 +46,12 @@ int Run(const std::vector<std::string>& command) {
   for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
   int status = 0;
   if (waitpid(pid, &status, 0) < 0) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -129,18 +138,27 @@ int RunImageCommand(const std::vector<std::string>& args) {
     std::fprintf(stderr, "mediatool image: %s is a folder\n", out.c_str());
     return 2;
   }
+  const std::filesystem::path parent = FsPath(out).parent_path();
+  if (!parent.empty() && !std::filesystem::is_directory(parent, error)) {
+    std::fprintf(stderr, "mediatool image: %s: no such folder for the image\n", Utf8Of(parent).c_str());
+    return 2;
+  }
   std::filesystem::remove(FsPath(out), error);
   std::vector<std::string> command = {options.Get("xorriso", "xorriso"), "-as", "mkisofs", "-J", "-R"};
   if (longest > 64) command.push_back("-joliet-long");
   for (const std::string& arg : {std::string("-V"), label, std::string("-quiet"), std::string("-o"), out, medium}) {
     command.push_back(arg);
   }
-  const int status = Run(command);
+  const std::string log = out + ".xorriso.log";
+  const int status = Run(command, log);
   if (status != 0) {
+    std::string text;
+    if (ReadFileBytes(log, text)) std::fputs(text.c_str(), stderr);
     std::fprintf(stderr, "mediatool image: %s failed (%s %d)\n", command[0].c_str(),
                  status < 0 ? "could not start it," : "exit status", status);
     return 2;
   }
+  std::filesystem::remove(FsPath(log), error);
 
   DiscImage image;
   std::string readError;
