@@ -2,11 +2,13 @@
 // files the installer must read back line for line, PE headers and export tables.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/TextFile.h"
 #include "engine/platform/memory/MemoryPlatform.h"
+#include "mediatool/FontInfo.h"
 #include "mediatool/ListFile.h"
 #include "mediatool/MediumTree.h"
 #include "mediatool/PeFile.h"
@@ -110,6 +112,31 @@ TEST(PeFileTest, EveryTruncationIsRefusedOrReadCorrectly) {
   EXPECT_GT(refused, 0);
   for (const std::string& garbage : {std::string("MZ"), std::string(200, 'M'), std::string("not a library")}) {
     EXPECT_FALSE(ReadPe(garbage).valid);
+  }
+}
+
+// The Windows build names fonts with its own sfnt reader: over every font on this machine it
+// must give FreeType's name, and refuse what FreeType refuses.
+TEST(FontInfoTest, OwnSfntReaderAgreesWithFreeTypeOnEveryInstalledFont) {
+  int compared = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator("/usr/share/fonts")) {
+    const std::string ext = entry.path().extension().string();
+    if (ext != ".ttf" && ext != ".otf" && ext != ".ttc") continue;
+    const std::string bytes = testing::ReadAll(entry.path().string());
+    const FontInfo freetype = ReadFontInfo(bytes);
+    const FontInfo own = ReadSfntFontInfo(bytes);
+    ASSERT_TRUE(freetype.valid) << entry.path() << ": " << freetype.error;
+    EXPECT_TRUE(own.valid) << entry.path() << ": " << own.error;
+    EXPECT_EQ(own.displayName, freetype.displayName) << entry.path();
+    // Cut short, a font is refused by both readers.
+    const std::string cut = bytes.substr(0, 40);
+    EXPECT_FALSE(ReadFontInfo(cut).valid) << entry.path();
+    EXPECT_FALSE(ReadSfntFontInfo(cut).valid) << entry.path();
+    ++compared;
+  }
+  EXPECT_GT(compared, 10);
+  for (const std::string& garbage : {std::string(), std::string("not a font"), std::string(100, '\0')}) {
+    EXPECT_FALSE(ReadSfntFontInfo(garbage).valid);
   }
 }
 
