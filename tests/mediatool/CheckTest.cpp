@@ -197,6 +197,40 @@ TEST(CheckTest, DosAttributesCountOnAnNtfsCopyOnly) {
   }
 }
 
+// The commands' conventions: --help succeeds, a usage mistake is status 2 with a message.
+TEST(CommandLineTest, HelpAndUsageErrors) {
+  const struct {
+    int (*command)(const std::vector<std::string>&);
+    Strings args;
+    int status;
+  } cases[] = {
+      {RunCheckCommand, {"--help"}, 0},
+      {RunCheckCommand, {}, 2},
+      {RunCheckCommand, {"a", "b"}, 2},
+      {RunCheckCommand, {"m", "--target", "floppy"}, 2},
+      {RunCheckCommand, {"m", "--free", "lots"}, 2},
+      {RunCheckCommand, {"m", "--install-dir", "Telmorquistane"}, 2},
+      {RunCheckCommand, {"m", "--bogus"}, 2},
+      {RunCheckCommand, {"m", "--target"}, 2},
+      {RunBuildCommand, {"--help"}, 0},
+      {RunBuildCommand, {"--product", "p"}, 2},
+      {RunImageCommand, {"--help"}, 0},
+      {RunImageCommand, {"medium", "--out", "x.iso"}, 2},
+  };
+  for (const auto& c : cases) {
+    std::string joined;
+    for (const std::string& a : c.args) joined += a + " ";
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int status = c.command(c.args);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, c.status) << joined;
+    // Help goes to standard output; a mistake is explained on standard error.
+    EXPECT_FALSE((c.status == 0 ? out : err).empty()) << joined;
+  }
+}
+
 // --- build -------------------------------------------------------------------------------------
 
 int Build(const ScratchFolder& work, const std::string& target, const std::string& out) {
