@@ -44,6 +44,19 @@ bool Installed(const Plan& plan, const std::string& path) {
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
 
+// Every path below `folder` with its size and modification time.
+std::vector<std::string> Snapshot(const std::string& folder) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder, error)) {
+    const auto time = std::filesystem::last_write_time(e.path()).time_since_epoch().count();
+    entries.push_back(e.path().string() + " " + (e.is_regular_file() ? std::to_string(e.file_size()) : "dir") +
+                      " " + std::to_string(time));
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
 struct CheckCase {
   const char* what;
   std::function<void(const ScratchFolder&)> layout;  // after CompleteMedium
@@ -157,7 +170,9 @@ TEST(CheckTest, EachRuleOfTheMediumGivesItsFinding) {
     CheckOptions options;
     options.medium = medium.Path();
     c.options(options);
+    const std::vector<std::string> before = Snapshot(medium.Path());
     const CheckResult result = CheckMedium(options);
+    EXPECT_EQ(Snapshot(medium.Path()), before) << "the check changed the medium";
     std::vector<Finding> expected = c.expected, found = Findings(result);
     std::sort(expected.begin(), expected.end());
     std::sort(found.begin(), found.end());
