@@ -38,11 +38,13 @@ vendor_snapshot() {
   wine64 reg export "$E2E_UNINSTALL_KEY" "$dir/uninstall.reg" /y >/dev/null 2>&1 || true
 }
 
-# Starts setup.exe from the medium's root and goes through the wizard with Enter.
+# Starts the installer (setup.exe unless named) from the medium's root and goes through the
+# wizard with Enter.
 vendor_install() {
-  (cd "$MEDIUM" && exec wine64 setup.exe) </dev/null >>"$E2E_DIR/setup.log" 2>&1 &
+  local program=${1:-setup.exe}
+  (cd "$MEDIUM" && exec wine64 "$program") </dev/null >>"$E2E_DIR/setup.log" 2>&1 &
   SETUP_PID=$!
-  e2e_log "started setup.exe from $MEDIUM (pid $SETUP_PID)"
+  e2e_log "started $program from $MEDIUM (pid $SETUP_PID)"
   e2e_wait_page welcome 30
   e2e_key Return
   e2e_wait_page install 15
@@ -69,12 +71,22 @@ vendor_mount_cdrom() {
 
 # Before lib.sh's own clean-up: the server lets go of the mount, which is then unmounted.
 vendor_cleanup() {
-  local status=$?
+  local status=$? tries
+  set +e
   if [ -n "$VENDOR_MOUNT" ] && mountpoint -q "$VENDOR_MOUNT"; then
     [ -n "${SETUP_PID:-}" ] && kill "$SETUP_PID" 2>/dev/null
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
-    fusermount -u "$VENDOR_MOUNT" && e2e_log "unmounted $VENDOR_MOUNT (fusermount -u)"
+    for tries in 1 2 3 4 5; do
+      fusermount -u "$VENDOR_MOUNT" 2>/dev/null && break
+      sleep 1
+    done
+    if mountpoint -q "$VENDOR_MOUNT"; then
+      echo "FAIL: $VENDOR_MOUNT is still mounted" >&2
+      status=1
+    else
+      e2e_log "unmounted $VENDOR_MOUNT (fusermount -u)"
+    fi
   fi
   (exit "$status")
   e2e_cleanup

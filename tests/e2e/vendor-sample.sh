@@ -4,6 +4,8 @@
 # then the image itself, mounted with fuseiso as a CD-ROM drive, installs in a fresh prefix,
 # and the result must be exactly the check's plan.  Usage: vendor-sample.sh BUILD_DIR
 source "$(dirname "$0")/lib.sh"
+# A run killed before its clean-up leaves the image mounted, which would stop e2e_init's removal.
+fusermount -u "$1/e2e/vendor-sample/cdrom" 2>/dev/null || true
 e2e_init vendor-sample "$1" 0
 source "$e2e_top/tests/e2e/vendor-lib.sh"
 trap vendor_cleanup EXIT
