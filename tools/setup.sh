@@ -11,6 +11,7 @@ packages=(
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
   python3
+  xorriso fuseiso
 )
 
 # giflib for the Windows target is built from Debian's source package, which needs

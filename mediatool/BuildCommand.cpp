@@ -1,0 +1,230 @@
+// "mediatool build": lays out a medium the way the installer reads one. CAB holds the product
+// with its two programs under their staging names, System the components with SYSTEM.TXT
+// listing those that self-register, Fonts the fonts with FONT.TXT in the order the target
+// enumerates that folder, named from each font's own name table.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "engine/InstallSession.h"
+#include "mediatool/Commands.h"
+#include "mediatool/FontInfo.h"
+#include "mediatool/ListFile.h"
+#include "mediatool/MediumTree.h"
+#include "mediatool/Paths.h"
+#include "mediatool/PeFile.h"
+
+namespace mediatool {
+namespace fs = std::filesystem;
+namespace {
+
+const char* const kBuildUsage =
+    "usage: mediatool build --product DIR --main EXE --uninstaller EXE --setup EXE --out DIR\n"
+    "                       [--system DIR] [--fonts DIR] [--target cd|ntfs]\n"
+    "\n"
+    "Lays out a new medium in DIR (which must not exist or be empty):\n"
+    "  CAB/                the product folder's tree, with the main program as\n"
+    "                      Telmorquistane.DAT and the uninstaller as uninstall.DAT\n"
+    "  System/SYSTEM.TXT   the files of --system; the list names those whose export table has\n"
+    "                      DllRegisterServer\n"
+    "  Fonts/FONT.TXT      the files of --fonts; the list pairs each file name with the name its\n"
+    "                      name table gives (\"<family> (TrueType)\"), in the order the target\n"
+    "                      enumerates the folder (--target, default cd)\n"
+    "  setup.exe           the installer (--setup: the i686 build)\n"
+    "  autorun.inf         starts setup.exe when the disc is inserted\n"
+    "The lists are code page 1256 when every name fits it, UTF-8 with a byte-order mark otherwise.\n"
+    "Exit status: 0 built, 2 an error (each names its file; the other inputs are still checked).\n";
+
+int gErrors = 0;
+
+void Fail(const std::string& file, const std::string& message) {
+  std::fprintf(stderr, "mediatool build: %s: %s\n", file.c_str(), message.c_str());
+  ++gErrors;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) Fail(path, "cannot write the file");
+  return static_cast<bool>(out);
+}
+
+bool CopyFile(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::copy_file(FsPath(from), FsPath(to), fs::copy_options::overwrite_existing, error);
+  if (error) Fail(from, "cannot copy to " + to + ": " + error.message());
+  return !error;
+}
+
+// The regular files directly in `folder`, in the target's order; anything else is reported.
+std::vector<Entry> FilesOf(const std::string& folder, Target target, const char* what) {
+  Diagnostics diagnostics;
+  Entry tree = ReadTree(folder, target, diagnostics);
+  for (const Diagnostic& d : diagnostics.items) Fail(folder + (d.file == folder ? "" : "/" + d.file), d.message);
+  std::vector<Entry> files;
+  for (Entry& entry : tree.children) {
+    if (entry.folder) {
+      Fail(entry.diskPath, std::string("a folder in the ") + what + " folder: the installer takes only its files");
+    } else if (entry.size == 0) {
+      Fail(entry.diskPath, "empty: the installer would leave it out");
+    } else {
+      files.push_back(std::move(entry));
+    }
+  }
+  return files;
+}
+
+}  // namespace
+
+int RunBuildCommand(const std::vector<std::string>& args) {
+  Options options;
+  if (!ParseOptions("build", args, {"product", "main", "uninstaller", "setup", "out", "system", "fonts", "target"},
+                    {"help"}, options)) {
+    return 2;
+  }
+  if (options.Has("help")) {
+    std::fputs(kBuildUsage, stdout);
+    return 0;
+  }
+  gErrors = 0;
+  for (const char* required : {"product", "main", "uninstaller", "setup", "out"}) {
+    if (options.Get(required).empty()) {
+      std::fprintf(stderr, "mediatool build: --%s is required\n%s", required, kBuildUsage);
+      return 2;
+    }
+  }
+  if (!options.positional.empty()) {
+    std::fprintf(stderr, "mediatool build: unexpected argument \"%s\"\n", options.positional[0].c_str());
+    return 2;
+  }
+  const std::string targetName = options.Get("target", "cd");
+  if (targetName != "cd" && targetName != "ntfs") {
+    std::fprintf(stderr, "mediatool build: --target is cd or ntfs, not \"%s\"\n", targetName.c_str());
+    return 2;
+  }
+  const Target target = targetName == "cd" ? Target::Cd : Target::Ntfs;
+  const std::string out = options.Get("out");
+  const std::string product = options.Get("product");
+  std::error_code error;
+
+  // Every input is looked at before anything is written, so one run names every problem.
+  if (!fs::is_directory(FsPath(product), error)) Fail(product, "no such folder (--product)");
+  for (const char* program : {"main", "uninstaller", "setup"}) {
+    const std::string path = options.Get(program);
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) {
+      Fail(path, std::string("cannot read the file (--") + program + ")");
+      continue;
+    }
+    const PeInfo pe = ReadPe(bytes);
+    if (!pe.valid) {
+      Fail(path, std::string("not a Windows program (--") + program + "): " + pe.error);
+    } else if (std::string(program) == "setup" && pe.machine != kMachineI386) {
+      std::fprintf(stderr, "mediatool build: note: %s is built for %s, not i686\n", path.c_str(),
+                   MachineName(pe.machine).c_str());
+    }
+  }
+  if (fs::exists(FsPath(out), error) && !(fs::is_directory(FsPath(out), error) && fs::is_empty(FsPath(out), error))) {
+    Fail(out, "exists and is not an empty folder (--out); the build writes a new medium");
+  }
+  if (fs::is_directory(FsPath(product), error)) {
+    for (const char* staged : {"Telmorquistane.DAT", "uninstall.DAT"}) {
+      Diagnostics ignored;
+      const Entry tree = ReadTree(product, target, ignored);
+      if (const Entry* clash = FindChild(tree, staged)) {
+        Fail(clash->diskPath, std::string("the product folder has a file of the staging name ") + staged +
+                                  ", which the build fills from --main or --uninstaller");
+      }
+    }
+  }
+
+  std::vector<Entry> components;
+  std::vector<std::string> registering;
+  if (options.Has("system")) {
+    components = FilesOf(options.Get("system"), target, "system");
+    for (const Entry& file : components) {
+      std::string bytes;
+      if (SameNameIgnoringCase(file.name, "SYSTEM.TXT")) {
+        Fail(file.diskPath, "the build writes SYSTEM.TXT itself");
+        continue;
+      }
+      if (!ReadFileBytes(file.diskPath, bytes)) {
+        Fail(file.diskPath, "cannot read the file");
+        continue;
+      }
+      const PeInfo pe = ReadPe(bytes);
+      if (!pe.valid) {
+        Fail(file.diskPath, "not a component: " + pe.error);
+      } else if (pe.Exports("DllRegisterServer")) {
+        registering.push_back(file.name);
+      }
+    }
+  }
+  std::vector<Entry> fonts;
+  std::vector<std::string> fontLines;
+  if (options.Has("fonts")) {
+    fonts = FilesOf(options.Get("fonts"), target, "fonts");
+    if (fonts.size() > static_cast<size_t>(installer::kFontTableCapacity)) {
+      Fail(options.Get("fonts"), std::to_string(fonts.size()) +
+                                     " fonts: the installer names at most 20, the rest would get no name");
+    }
+    for (const Entry& file : fonts) {
+      if (SameNameIgnoringCase(file.name, "FONT.TXT")) {
+        Fail(file.diskPath, "the build writes FONT.TXT itself");
+        continue;
+      }
+      std::string bytes;
+      if (!ReadFileBytes(file.diskPath, bytes)) {
+        Fail(file.diskPath, "cannot read the file");
+        continue;
+      }
+      const FontInfo info = ReadFontInfo(bytes);
+      if (!info.valid) {
+        Fail(file.diskPath, info.error);
+        continue;
+      }
+      // Files come in the target's enumeration order, which is the order the pairs must have.
+      fontLines.push_back(file.name);
+      fontLines.push_back(info.displayName);
+    }
+  }
+  if (gErrors > 0) {
+    std::fprintf(stderr, "mediatool build: %d errors, nothing written\n", gErrors);
+    return 2;
+  }
+
+  const std::string cab = out + "/CAB";
+  fs::create_directories(FsPath(cab), error);
+  fs::copy(FsPath(product), FsPath(cab), fs::copy_options::recursive, error);
+  if (error) Fail(product, "cannot copy the product into " + cab + ": " + error.message());
+  CopyFile(options.Get("main"), cab + "/" + installer::kProductName + ".DAT");
+  CopyFile(options.Get("uninstaller"), cab + "/uninstall.DAT");
+  if (options.Has("system")) {
+    fs::create_directories(FsPath(out + "/System"), error);
+    for (const Entry& file : components) CopyFile(file.diskPath, out + "/System/" + file.name);
+    WriteBytes(out + "/System/SYSTEM.TXT", EncodeListFile(registering));
+  }
+  if (options.Has("fonts")) {
+    fs::create_directories(FsPath(out + "/Fonts"), error);
+    for (const Entry& file : fonts) CopyFile(file.diskPath, out + "/Fonts/" + file.name);
+    WriteBytes(out + "/Fonts/FONT.TXT", EncodeListFile(fontLines));
+  }
+  CopyFile(options.Get("setup"), out + "/setup.exe");
+  WriteBytes(out + "/autorun.inf", "[autorun]\r\nopen=setup.exe\r\n");
+  if (gErrors > 0) return 2;
+
+  std::printf("built %s for %s\n", out.c_str(), target == Target::Cd ? "a CD" : "an NTFS copy");
+  std::printf("  CAB: %s with %s.DAT and uninstall.DAT\n", product.c_str(), installer::kProductName);
+  std::printf("  System: %zu files; SYSTEM.TXT lists %zu\n", components.size(), registering.size());
+  for (const std::string& name : registering) std::printf("    %s\n", name.c_str());
+  std::printf("  Fonts: %zu files; FONT.TXT pairs, in enumeration order:\n", fonts.size());
+  for (size_t i = 0; i + 1 < fontLines.size(); i += 2) {
+    std::printf("    %s = %s\n", fontLines[i + 1].c_str(), fontLines[i].c_str());
+  }
+  std::printf("  setup.exe, autorun.inf\n");
+  return 0;
+}
+
+}  // namespace mediatool

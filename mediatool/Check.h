@@ -1,0 +1,79 @@
+// The check of a medium: the installer's own engine runs over an in-memory copy of it, and
+// what that run leaves on the in-memory machine is the plan. The warnings come from reading
+// the medium the way the installer's rules will.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mediatool/Diagnostics.h"
+#include "mediatool/MediumTree.h"
+
+namespace mediatool {
+
+struct CheckOptions {
+  std::string medium;
+  Target target = Target::Cd;
+  std::string installDir;  ///< "" = the installer's default (drive of Windows + ProductFolder)
+  std::string windowsDir = "C:\\windows";
+  std::string desktop = "C:\\users\\user\\Desktop";
+  std::string startMenu = "C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
+  int64_t freeBytes = -1;  ///< free bytes of the target drive; -1 = plenty
+};
+
+struct PlanFile {
+  std::string path;  ///< relative to its folder
+  bool folder = false;
+  int64_t size = 0;
+};
+
+struct PlanValue {
+  std::string key;
+  std::string name;
+  std::string data;
+};
+
+struct PlanLink {
+  std::string path, target, workingDirectory;
+};
+
+struct Plan {
+  std::string setupMachine;  ///< processor of the medium's setup.exe
+  bool completed = false;
+  std::string stoppedBy;     ///< the message the installer stops with, when it stops
+  std::string installDir;
+  std::vector<PlanFile> installed;  ///< everything under installDir afterwards
+  int64_t totalSize = 0;
+  int32_t progressMaximum = 0;
+  int64_t freeBytes = 0;
+  std::string systemDir;
+  std::vector<PlanFile> systemFiles;
+  std::vector<std::string> registered;  ///< full paths whose DllRegisterServer is called
+  std::string fontsDir;
+  std::vector<PlanFile> fontFiles;
+  std::vector<PlanValue> fontValues;
+  bool hasInstallCfg = false;
+  std::vector<std::string> installCfg;  ///< its lines, decoded from code page 1256
+  std::vector<PlanLink> shortcuts;
+  std::string uninstallKey;
+  std::vector<PlanValue> uninstallValues;
+  std::vector<std::string> otherFiles;  ///< anything else the run wrote (full paths)
+};
+
+struct CheckResult {
+  CheckOptions options;
+  Plan plan;
+  Diagnostics diagnostics;
+};
+
+CheckResult CheckMedium(const CheckOptions& options);
+
+/// The plan and the warnings as the terminal shows them.
+std::string FormatText(const CheckResult& result);
+/// The same as one JSON object.
+std::string FormatJson(const CheckResult& result);
+
+const char* TargetName(Target target);
+
+}  // namespace mediatool

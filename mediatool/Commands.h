@@ -1,0 +1,26 @@
+// The three commands; each takes its arguments after the command name and returns the exit
+// status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mediatool {
+
+int RunCheckCommand(const std::vector<std::string>& args);
+int RunBuildCommand(const std::vector<std::string>& args);
+int RunImageCommand(const std::vector<std::string>& args);
+
+/// Splits "--name=value" and "--name value"; returns false (with a message on stderr) for an
+/// option that lacks its value.
+struct Options {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> named;  ///< in order, "" for flags
+  bool Has(const std::string& name) const;
+  std::string Get(const std::string& name, const std::string& fallback = "") const;
+};
+bool ParseOptions(const std::string& command, const std::vector<std::string>& args,
+                  const std::vector<std::string>& withValue, const std::vector<std::string>& flags,
+                  Options& options);
+
+}  // namespace mediatool

@@ -1,0 +1,29 @@
+#include "mediatool/ListFile.h"
+
+#include "engine/platform/Cp1256.h"
+#include "engine/platform/Unicode.h"
+
+namespace mediatool {
+
+std::string EncodeListFile(const std::vector<std::string>& lines) {
+  std::string cp1256;
+  bool fits = true;
+  bool high = false;
+  for (const std::string& line : lines) {
+    const auto bytes = installer::Utf8ToCp1256(line);
+    if (!bytes) {
+      fits = false;
+      break;
+    }
+    cp1256 += *bytes + "\r\n";
+  }
+  for (const char c : cp1256) high = high || static_cast<unsigned char>(c) >= 0x80;
+  // The installer takes a list that is well-formed UTF-8 with a high byte for UTF-8, so code
+  // page 1256 bytes that happen to form UTF-8 would be misread: those lists go as UTF-8 too.
+  if (fits && !(high && installer::IsValidUtf8(cp1256))) return cp1256;
+  std::string utf8 = "\xEF\xBB\xBF";
+  for (const std::string& line : lines) utf8 += line + "\r\n";
+  return utf8;
+}
+
+}  // namespace mediatool

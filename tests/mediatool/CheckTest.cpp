@@ -1,0 +1,357 @@
+// The check over media laid out on disk, one row per rule a medium can break, and the build
+// and image commands judged by that same check and by reading the image back.
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mediatool/Check.h"
+#include "mediatool/Commands.h"
+#include "mediatool/Iso9660.h"
+#include "mediatool/PeFile.h"
+#include "tests/mediatool/MediaToolTestSupport.h"
+
+namespace mediatool {
+namespace {
+
+using testing::ScratchFolder;
+using Strings = std::vector<std::string>;
+using Finding = std::pair<std::string, std::string>;  // kind, file
+
+// A medium with nothing to warn about: the i686 installer, autorun.inf, both staged programs.
+void CompleteMedium(const ScratchFolder& medium) {
+  medium.Write("setup.exe", testing::MakePe(kMachineI386, {}));
+  medium.Write("autorun.inf", "[autorun]\r\nopen=setup.exe\r\n");
+  medium.Write("CAB/Telmorquistane.DAT", testing::MakePe(kMachineI386, {}));
+  medium.Write("CAB/uninstall.DAT", testing::MakePe(kMachineI386, {}));
+  medium.Write("CAB/readme.txt", "readme");
+}
+
+std::vector<Finding> Findings(const CheckResult& result) {
+  std::vector<Finding> findings;
+  for (const Diagnostic& d : result.diagnostics.items) findings.emplace_back(d.kind, d.file);
+  return findings;
+}
+
+bool Installed(const Plan& plan, const std::string& path) {
+  return std::any_of(plan.installed.begin(), plan.installed.end(),
+                     [&](const PlanFile& f) { return f.path == path; });
+}
+
+std::string Repeat(char c, size_t n) { return std::string(n, c); }
+
+// Every path below `folder` with its size and modification time.
+std::vector<std::string> Snapshot(const std::string& folder) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder, error)) {
+    const auto time = std::filesystem::last_write_time(e.path()).time_since_epoch().count();
+    entries.push_back(e.path().string() + " " + (e.is_regular_file() ? std::to_string(e.file_size()) : "dir") +
+                      " " + std::to_string(time));
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+struct CheckCase {
+  const char* what;
+  std::function<void(const ScratchFolder&)> layout;  // after CompleteMedium
+  std::vector<Finding> expected;                     // exactly these findings
+  int exitStatus;
+  std::function<void(CheckOptions&)> options = [](CheckOptions&) {};
+  std::function<void(const Plan&)> plan = [](const Plan&) {};
+};
+
+TEST(CheckTest, EachRuleOfTheMediumGivesItsFinding) {
+  const std::string name64 = Repeat('a', 60) + ".txt", name65 = Repeat('b', 61) + ".txt";
+  const std::string name103 = Repeat('c', 99) + ".txt", name104 = Repeat('d', 100) + ".txt";
+  // C:\Telmorquistane\ is 18 characters; a path of 259 characters is the longest Explorer opens.
+  const std::string folder = Repeat('p', 60) + "\\" + Repeat('q', 60) + "\\" + Repeat('r', 60);
+  const std::string fits = folder + "\\" + Repeat('s', 259 - 18 - folder.size() - 5) + ".txt";
+  const std::string tooLong = folder + "\\" + Repeat('t', 260 - 18 - folder.size() - 5) + ".txt";
+  auto unix = [](std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+  };
+  const std::vector<CheckCase> cases = {
+      {"a complete medium", [](const ScratchFolder&) {}, {}, 0, [](CheckOptions&) {},
+       [](const Plan& plan) {
+         EXPECT_TRUE(plan.completed);
+         EXPECT_TRUE(Installed(plan, "Telmorquistane.EXE"));
+         EXPECT_TRUE(Installed(plan, "Uninstall.EXE"));
+         EXPECT_TRUE(Installed(plan, "INSTALL.CFG"));
+         EXPECT_EQ(plan.installCfg.size(), 6u);
+         EXPECT_EQ(plan.shortcuts.size(), 2u);
+         EXPECT_EQ(plan.uninstallValues.size(), 5u);
+         EXPECT_TRUE(plan.otherFiles.empty());
+       }},
+      {"an empty file", [](const ScratchFolder& m) { m.Write("CAB/empty.txt", ""); },
+       {{"empty-file", "CAB\\empty.txt"}}, 1, [](CheckOptions&) {},
+       [](const Plan& plan) { EXPECT_FALSE(Installed(plan, "empty.txt")); }},
+      {"a name Windows cannot hold", [](const ScratchFolder& m) { m.Write("CAB/what?.txt", "x"); },
+       {{"bad-name", "CAB\\what?.txt"}}, 2},
+      {"names at Joliet's two limits",
+       [&](const ScratchFolder& m) {
+         for (const std::string* n : {&name64, &name65, &name103, &name104}) m.Write("CAB/" + *n, "x");
+       },
+       {{"long-name", "CAB\\" + name65}, {"long-name", "CAB\\" + name103}, {"name-too-long", "CAB\\" + name104}},
+       2},
+      {"paths at Explorer's limit",
+       [&](const ScratchFolder& m) {
+         m.Write("CAB/" + unix(fits), "x");
+         m.Write("CAB/" + unix(tooLong), "x");
+       },
+       {{"long-path", "CAB\\" + tooLong}}, 1},
+      {"a list spelled font.txt",
+       [](const ScratchFolder& m) {
+         m.Write("Fonts/a.ttf", testing::ReadAll(testing::kSansFont));
+         m.Write("Fonts/font.txt", "a.ttf\r\nDejaVu Sans (TrueType)\r\n");
+       },
+       // font 2 is the list itself, and has no pair of its own
+       {{"font-list-name", "Fonts\\font.txt"}, {"font-pair", "Fonts\\font.txt"}}, 1, [](CheckOptions&) {},
+       [](const Plan& plan) { EXPECT_EQ(plan.fontFiles.size(), 2u); }},
+      {"more than 20 pairs",
+       [](const ScratchFolder& m) {
+         m.Write("Fonts/a.ttf", testing::ReadAll(testing::kSansFont));
+         std::string list = "a.ttf\r\nDejaVu Sans (TrueType)\r\n";
+         for (int i = 0; i < 20; ++i) list += "x.ttf\r\nX (TrueType)\r\n";
+         m.Write("Fonts/FONT.TXT", list);
+       },
+       {{"too-many-fonts", "Fonts\\FONT.TXT"}, {"font-pair", "Fonts\\FONT.TXT"}}, 1, [](CheckOptions&) {},
+       [](const Plan& plan) { EXPECT_EQ(plan.fontValues.size(), 2u); }},
+      {"fonts without FONT.TXT",
+       [](const ScratchFolder& m) { m.Write("Fonts/a.ttf", testing::ReadAll(testing::kSansFont)); },
+       {{"no-font-list", "Fonts"}}, 1, [](CheckOptions&) {},
+       [](const Plan& plan) {
+         ASSERT_EQ(plan.fontValues.size(), 2u);
+         EXPECT_EQ(plan.fontValues[0].name, "a.ttf");
+         EXPECT_EQ(plan.fontValues[0].data, "C:\\windows\\Fonts\\a.ttf");
+       }},
+      {"a library without SYSTEM.TXT",
+       [](const ScratchFolder& m) { m.Write("System/a.dll", testing::MakePe(kMachineI386, {"DllRegisterServer"})); },
+       {{"not-listed", "System\\a.dll"}}, 1, [](CheckOptions&) {},
+       [](const Plan& plan) { EXPECT_TRUE(plan.registered.empty()); }},
+      {"an ARM64 library listed",
+       [](const ScratchFolder& m) {
+         m.Write("System/arm.dll", testing::MakePe(0xAA64, {"DllRegisterServer"}));
+         m.Write("System/ok.dll", testing::MakePe(kMachineI386, {"DllRegisterServer"}));
+         m.Write("System/SYSTEM.TXT", "arm.dll\r\nok.dll\r\n");
+       },
+       {{"component-machine", "System\\arm.dll"}, {"system-list", "System\\SYSTEM.TXT"}}, 1, [](CheckOptions&) {},
+       [](const Plan& plan) { EXPECT_EQ(plan.registered, Strings{"C:\\windows\\System32\\ok.dll"}); }},
+      {"no installer, autorun.inf or main program",
+       [](const ScratchFolder& m) {
+         std::filesystem::remove(m.Path("setup.exe"));
+         std::filesystem::remove(m.Path("autorun.inf"));
+         std::filesystem::remove(m.Path("CAB/Telmorquistane.DAT"));
+       },
+       {{"no-setup", "setup.exe"}, {"no-autorun", "autorun.inf"}, {"no-main-program", "CAB\\Telmorquistane.DAT"}},
+       1},
+      {"a setup.exe that is no program", [](const ScratchFolder& m) { m.Write("setup.exe", "text"); },
+       {{"not-pe", "setup.exe"}}, 2},
+      {"a target drive one byte too small", [](const ScratchFolder&) {}, {{"install-stops", ""}}, 2,
+       [](CheckOptions& o) { o.freeBytes = 0; },
+       [](const Plan& plan) {
+         EXPECT_FALSE(plan.completed);
+         EXPECT_TRUE(plan.installed.empty());
+       }},
+      {"no CAB folder", [](const ScratchFolder& m) { std::filesystem::remove_all(m.Path("CAB")); },
+       {{"install-stops", ""}}, 2},
+  };
+  for (const CheckCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder medium;
+    CompleteMedium(medium);
+    c.layout(medium);
+    CheckOptions options;
+    options.medium = medium.Path();
+    c.options(options);
+    const std::vector<std::string> before = Snapshot(medium.Path());
+    const CheckResult result = CheckMedium(options);
+    EXPECT_EQ(Snapshot(medium.Path()), before) << "the check changed the medium";
+    std::vector<Finding> expected = c.expected, found = Findings(result);
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    EXPECT_EQ(found, expected) << FormatText(result);
+    EXPECT_EQ(result.diagnostics.ExitStatus(), c.exitStatus);
+    c.plan(result.plan);
+  }
+}
+
+TEST(CheckTest, MissingMediumIsAnErrorNamingIt) {
+  CheckOptions options;
+  options.medium = "/nonexistent/medium";
+  const CheckResult result = CheckMedium(options);
+  ASSERT_EQ(Findings(result), (std::vector<Finding>{{"missing-folder", "/nonexistent/medium"}}));
+  EXPECT_EQ(result.diagnostics.ExitStatus(), 2);
+}
+
+// Wine keeps DOS attributes in user.DOSATTRIB; an NTFS copy carries them, a disc image does not.
+TEST(CheckTest, DosAttributesCountOnAnNtfsCopyOnly) {
+  ScratchFolder medium;
+  CompleteMedium(medium);
+  medium.Write("CAB/secret.txt", "x");
+  if (setxattr(medium.Path("CAB/secret.txt").c_str(), "user.DOSATTRIB", "0x2", 3, 0) != 0) {
+    GTEST_SKIP() << "no user extended attributes on " << medium.Path();
+  }
+  for (const Target target : {Target::Cd, Target::Ntfs}) {
+    CheckOptions options;
+    options.medium = medium.Path();
+    options.target = target;
+    const CheckResult result = CheckMedium(options);
+    const bool ntfs = target == Target::Ntfs;
+    EXPECT_EQ(Installed(result.plan, "secret.txt"), !ntfs);
+    const std::vector<Finding> expected =
+        ntfs ? std::vector<Finding>{{"hidden", "CAB\\secret.txt"}} : std::vector<Finding>{};
+    EXPECT_EQ(Findings(result), expected);
+  }
+}
+
+// The commands' conventions: --help succeeds, a usage mistake is status 2 with a message.
+TEST(CommandLineTest, HelpAndUsageErrors) {
+  const struct {
+    int (*command)(const std::vector<std::string>&);
+    Strings args;
+    int status;
+  } cases[] = {
+      {RunCheckCommand, {"--help"}, 0},
+      {RunCheckCommand, {}, 2},
+      {RunCheckCommand, {"a", "b"}, 2},
+      {RunCheckCommand, {"m", "--target", "floppy"}, 2},
+      {RunCheckCommand, {"m", "--free", "lots"}, 2},
+      {RunCheckCommand, {"m", "--install-dir", "Telmorquistane"}, 2},
+      {RunCheckCommand, {"m", "--bogus"}, 2},
+      {RunCheckCommand, {"m", "--target"}, 2},
+      {RunBuildCommand, {"--help"}, 0},
+      {RunBuildCommand, {"--product", "p"}, 2},
+      {RunImageCommand, {"--help"}, 0},
+      {RunImageCommand, {"medium", "--out", "x.iso"}, 2},
+  };
+  for (const auto& c : cases) {
+    std::string joined;
+    for (const std::string& a : c.args) joined += a + " ";
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int status = c.command(c.args);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, c.status) << joined;
+    // Help goes to standard output; a mistake is explained on standard error.
+    EXPECT_FALSE((c.status == 0 ? out : err).empty()) << joined;
+  }
+}
+
+// --- build -------------------------------------------------------------------------------------
+
+int Build(const ScratchFolder& work, const std::string& target, const std::string& out) {
+  return RunBuildCommand({"--product", work.Path("product"), "--main", work.Path("main.exe"), "--uninstaller",
+                          work.Path("uninstall.exe"), "--setup", work.Path("setup.exe"), "--system",
+                          work.Path("system"), "--fonts", work.Path("fonts"), "--target", target, "--out", out});
+}
+
+void BuildInputs(const ScratchFolder& work, const std::string& fontA, const std::string& fontB) {
+  for (const char* program : {"main.exe", "uninstall.exe", "setup.exe"}) {
+    work.Write(program, testing::MakePe(kMachineI386, {}));
+  }
+  work.Write("product/readme.txt", "readme");
+  work.Write("product/راهنما/فایل یک.txt", "guide");
+  work.Write("system/reg.dll", testing::MakePe(kMachineI386, {"DllRegisterServer"}));
+  work.Write("system/plain.dll", testing::MakePe(kMachineI386, {"Other"}));
+  work.Write("fonts/" + fontA, testing::ReadAll(testing::kSansFont));
+  work.Write("fonts/" + fontB, testing::ReadAll(testing::kSansBoldFont));
+}
+
+// What the build lays out, the check finds nothing to warn about: on the target it was built
+// for, whatever the case of the font names; on the other target only where the orders agree.
+TEST(BuildTest, CheckOfTheBuiltMediumIsClean) {
+  const struct {
+    const char* fontA;
+    const char* fontB;
+  } fontNames[] = {{"b.ttf", "c.ttf"}, {"B.ttf", "a.ttf"}, {"وزیر.ttf", "Vazir.ttf"}};
+  for (const auto& names : fontNames) {
+    for (const std::string target : {"cd", "ntfs"}) {
+      SCOPED_TRACE(std::string(names.fontA) + " " + names.fontB + " for " + target);
+      ScratchFolder work;
+      BuildInputs(work, names.fontA, names.fontB);
+      ASSERT_EQ(Build(work, target, work.Path("medium")), 0);
+      for (const Target checked : {Target::Cd, Target::Ntfs}) {
+        CheckOptions options;
+        options.medium = work.Path("medium");
+        options.target = checked;
+        const CheckResult result = CheckMedium(options);
+        const bool same = (checked == Target::Cd) == (target == "cd");
+        const bool ordersAgree = ComesBefore(Target::Cd, names.fontA, names.fontB) ==
+                                 ComesBefore(Target::Ntfs, names.fontA, names.fontB);
+        if (ordersAgree) {
+          EXPECT_EQ(result.diagnostics.ExitStatus(), 0) << FormatText(result);
+        } else {
+          // Only the fonts' order and, where the list does not fit this target, their pairs.
+          for (const Diagnostic& d : result.diagnostics.items) {
+            EXPECT_TRUE(d.kind == "font-order" || (!same && d.kind == "font-pair")) << d.kind << ": " << d.message;
+          }
+          EXPECT_FALSE(result.diagnostics.items.empty());
+        }
+        EXPECT_EQ(result.plan.registered, Strings{"C:\\windows\\System32\\reg.dll"});
+        EXPECT_TRUE(Installed(result.plan, "راهنما\\فایل یک.txt"));
+        if (same || ordersAgree) {
+          Strings valueNames;
+          for (const PlanValue& v : result.plan.fontValues) valueNames.push_back(v.name + "=" + v.data);
+          EXPECT_NE(std::find(valueNames.begin(), valueNames.end(),
+                              std::string("DejaVu Sans Bold (TrueType)=") + names.fontB),
+                    valueNames.end());
+        }
+      }
+    }
+  }
+}
+
+TEST(BuildTest, BadInputNamesEachFileAndWritesNothing) {
+  ScratchFolder work;
+  BuildInputs(work, "a.ttf", "b.ttf");
+  work.Write("main.exe", "not a program");
+  work.Write("fonts/broken.ttf", "not a font");
+  work.Write("system/broken.dll", "not a library");
+  ::testing::internal::CaptureStderr();
+  const int status = Build(work, "cd", work.Path("medium"));
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 2);
+  for (const std::string file : {"main.exe", "fonts/broken.ttf", "system/broken.dll"}) {
+    EXPECT_NE(errors.find(work.Path(file)), std::string::npos) << file << " in: " << errors;
+  }
+  EXPECT_FALSE(std::filesystem::exists(work.Path("medium")));
+}
+
+// --- image -------------------------------------------------------------------------------------
+
+TEST(ImageTest, JolietRecordsReadBackInTheCheckOrder) {
+  if (std::system("xorriso -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xorriso";
+  ScratchFolder work;
+  Strings names = {"B.ttf", "a.ttf", "a-b.ttf", "a.b.ttf", "فارسی.ttf", "Z.TTF", Repeat('l', 70) + ".txt"};
+  for (const std::string& name : names) work.Write("medium/Fonts/" + name, name);
+  ASSERT_EQ(RunImageCommand({work.Path("medium"), "--label", "TEST_DISC", "--out", work.Path("disc.iso")}), 0);
+  DiscImage image;
+  std::string error;
+  ASSERT_TRUE(ReadDiscImage(work.Path("disc.iso"), image, error)) << error;
+  EXPECT_EQ(image.jolietLabel, "TEST_DISC");
+  EXPECT_TRUE(image.rockRidge);
+  ASSERT_EQ(image.root.children.size(), 1u);
+  Strings onDisc;
+  for (const DiscEntry& e : image.root.children[0].children) onDisc.push_back(e.name);
+  SortNames(Target::Cd, names);
+  EXPECT_EQ(onDisc, names);
+
+  // A cut image is refused with a reason, not read past its end.
+  const std::string bytes = testing::ReadAll(work.Path("disc.iso"));
+  work.Write("cut.iso", bytes.substr(0, 17 * 2048));
+  EXPECT_FALSE(ReadDiscImage(work.Path("cut.iso"), image, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(RunImageCommand({work.Path("medium"), "--label", "bad label", "--out", work.Path("x.iso")}), 2);
+}
+
+}  // namespace
+}  // namespace mediatool
