@@ -172,6 +172,31 @@ TEST(FileSystemPathTest, LongPathsGetTheLongFormAndShortOnesStayAsGiven) {
   for (const auto& c : cases) EXPECT_EQ(FileSystemPath(c.path), c.expected) << c.path;
 }
 
+// A relative path is short or long by its full form: the current directory counts.
+TEST(FileSystemPathTest, RelativePathsAreMeasuredWithTheCurrentDirectory) {
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  std::wstring deep = std::wstring(temp) + L"fsp-" + std::to_wstring(GetCurrentProcessId()) +
+                      L"\\" + std::wstring(150, L'd');
+  ASSERT_TRUE(CreateDirectoryW(deep.substr(0, deep.rfind(L'\\')).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(deep.c_str()));
+  constexpr size_t kThreshold = 248;  // full forms this long get the long-path prefix
+  const size_t room = kThreshold - deep.size() - 1;  // what fits after it
+  const std::string fits(room - 1, 'f');
+  const std::string overflows(room + 1, 'o');
+  EXPECT_EQ(FileSystemPath(fits), std::wstring(fits.begin(), fits.end()));
+  EXPECT_EQ(FileSystemPath(overflows),
+            L"\\\\?\\" + deep + L"\\" + std::wstring(overflows.begin(), overflows.end()));
+  EXPECT_EQ(FileSystemPath("..\\" + overflows),  // ".." takes a level off: short again
+            L"..\\" + std::wstring(overflows.begin(), overflows.end()));
+  SetCurrentDirectoryW(previous);
+  RemoveDirectoryW(deep.c_str());
+  RemoveDirectoryW(deep.substr(0, deep.rfind(L'\\')).c_str());
+}
+
 // ---------------------------------------------------------------- fixture on real folders
 
 // The run's temporary folder inside the prefix, created for the first test that needs one and

@@ -273,9 +273,40 @@ void FillRecord(const WIN32_FIND_DATAW& data, SearchRec& rec) {
 
 }  // namespace
 
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// True when the full form of `path` is certainly shorter than the long-path threshold, told
+// without asking the system for it (that query ran for every path of every file operation):
+// a path that names its drive or server only loses characters when it is made full ("." and
+// ".." levels, doubled separators), one from the root of the current drive gains the drive,
+// and a relative one at most the current directory and a backslash. A path relative to another
+// drive's current directory ("D:x") is left to the query.
+bool FullFormIsShort(const std::wstring& path) {
+  constexpr size_t kMargin = 4;
+  size_t bound = 0;
+  if (path.size() >= 2 && path[1] == L':') {
+    if (path.size() < 3 || !IsSeparator(path[2])) return false;
+    bound = path.size();
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    bound = path.size();
+  } else if (!path.empty() && IsSeparator(path[0])) {
+    bound = path.size() + 2;
+  } else {
+    const DWORD current = GetCurrentDirectoryW(0, nullptr);  // its length and the NUL
+    if (current == 0) return false;
+    bound = current + path.size();
+  }
+  return bound + kMargin < kLongPathThreshold;
+}
+
+}  // namespace
+
 bool FileSystemPath(const std::string& path, std::wstring& wide) {
   if (!ToWide(path, wide)) return false;
   if (wide.rfind(L"\\\\?\\", 0) == 0) return true;  // already in the long form
+  if (FullFormIsShort(wide)) return true;
   std::wstring full = FullPath(wide);
   if (full.size() < kLongPathThreshold) return true;
   if (full.rfind(L"\\\\.\\", 0) == 0) {
