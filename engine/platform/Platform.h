@@ -99,6 +99,11 @@ class Platform {
   virtual bool FileExists(const std::string& path) = 0;       ///< a file, not a folder
   virtual bool DirectoryExists(const std::string& path) = 0;  ///< a folder
   virtual bool CreateDir(const std::string& path) = 0;        ///< one level
+  /// Creates one folder that belongs to the administrators: its access list inherits nothing
+  /// from the parent and gives full control to Administrators and SYSTEM, read and execute
+  /// to Users, each inherited by everything created below it. Where the system keeps no
+  /// access lists, an ordinary folder.
+  virtual bool CreateProtectedDir(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
   /// Renames a file or folder; fails when `to` exists.
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;

@@ -141,6 +141,10 @@ class TimingPlatform : public Platform {
     Timed t(times_, "CreateDir");
     return inner_.CreateDir(path);
   }
+  bool CreateProtectedDir(const std::string& path) override {
+    Timed t(times_, "CreateDir");
+    return inner_.CreateProtectedDir(path);
+  }
   bool DeleteFile(const std::string& path) override {
     Timed t(times_, "DeleteFile");
     return inner_.DeleteFile(path);

@@ -946,6 +946,12 @@ bool MemoryPlatform::CreateDir(const std::string& path) {
   return true;
 }
 
+bool MemoryPlatform::CreateProtectedDir(const std::string& path) {
+  if (!CreateDir(path)) return false;
+  protectedFolders.push_back(state_->Resolve(path).Text());
+  return true;
+}
+
 // Windows refuses to delete read-only files and files open without delete sharing.
 bool MemoryPlatform::DeleteFile(const std::string& path) {
   const Resolved resolved = state_->Resolve(path);

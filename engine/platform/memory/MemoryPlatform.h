@@ -145,6 +145,7 @@ class MemoryPlatform : public Platform {
   std::vector<SavedLink> savedLinks;  ///< successful saves, in order
   std::vector<Launch> launches;       ///< ShellExecute calls
   std::vector<std::string> libraryCalls;  ///< "load <path>", "call <name>", "free <path>"
+  std::vector<std::string> protectedFolders;  ///< full paths CreateProtectedDir created
   /// Called inside ShowMessageDialog, e.g. to check state while the box is "open".
   std::function<void(const Dialog&)> onDialog;
 
@@ -155,6 +156,8 @@ class MemoryPlatform : public Platform {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool CreateDir(const std::string& path) override;
+  /// CreateDir, recording the folder in protectedFolders (a fault of Op::CreateDir applies).
+  bool CreateProtectedDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   uint32_t ReplaceFile(const std::string& from, const std::string& to) override;

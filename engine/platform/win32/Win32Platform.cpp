@@ -10,6 +10,9 @@
 #include "engine/platform/win32/CodePage.h"
 #include "engine/platform/win32/DllSearch.h"
 
+// After the Windows headers that DllSearch.h brings in: sddl.h relies on them.
+#include <sddl.h>
+
 namespace installer {
 namespace {
 
@@ -305,6 +308,31 @@ bool Win32Platform::DirectoryExists(const std::string& path) {
 
 bool Win32Platform::CreateDir(const std::string& path) {
   return CreateDirectoryW(FileSystemPath(path).c_str(), nullptr) != FALSE;
+}
+
+// P: the list does not inherit from the parent; OICI: each entry passes to files and folders
+// below; FA: full control; 0x1200A9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE; BA, SY, BU:
+// Administrators, SYSTEM, Users.
+void* NewProtectedFolderSecurity() {
+  constexpr wchar_t kAccessList[] =
+      L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAccessList, SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return nullptr;
+  }
+  return descriptor;
+}
+
+// Created with its access list in place, so there is no moment in which another user could
+// put a file into the new folder.
+bool Win32Platform::CreateProtectedDir(const std::string& path) {
+  const PSECURITY_DESCRIPTOR descriptor = NewProtectedFolderSecurity();
+  if (descriptor == nullptr) return CreateDir(path);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const BOOL created = CreateDirectoryW(FileSystemPath(path).c_str(), &attributes);
+  LocalFree(descriptor);
+  return created != FALSE;
 }
 
 bool Win32Platform::DeleteFile(const std::string& path) {
