@@ -201,6 +201,10 @@ class TimingPlatform : public Platform {
     Timed t(times_, "Registry");
     return inner_.RegCreateKey(parent, subKey, result);
   }
+  uint32_t RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                RegKey& result) override {
+    return inner_.RegOpenKeyForReading(parent, subKey, result);
+  }
   uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) override {
     Timed t(times_, "Registry");
     return inner_.RegOpenKey(parent, subKey, result);

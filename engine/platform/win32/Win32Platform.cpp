@@ -472,6 +472,15 @@ uint32_t Win32Platform::RegOpenKey(RegKey parent, const std::string& subKey, Reg
   return static_cast<uint32_t>(status);
 }
 
+uint32_t Win32Platform::RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                             RegKey& result) {
+  HKEY key = nullptr;
+  const LONG status =
+      RegOpenKeyExW(ToHkey(parent), Cp1256ToWide(subKey).c_str(), 0, KEY_READ, &key);
+  result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
+  return static_cast<uint32_t>(status);
+}
+
 uint32_t Win32Platform::RegQueryValue(RegKey key, const std::string& name, uint32_t& type,
                                       std::string& data) {
   type = 0;

@@ -33,6 +33,8 @@ class Win32Platform : public Platform {
 
   uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) override;
   uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) override;
+  uint32_t RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                RegKey& result) override;
   uint32_t RegQueryValue(RegKey key, const std::string& name, uint32_t& type,
                          std::string& data) override;
   uint32_t RegSetStringValue(RegKey key, const std::string& name,
