@@ -76,10 +76,29 @@ void CheckFreeSpace(InstallSession& session) {
   }
 }
 
+namespace {
+
+// The installation folder is created as the administrators' (Platform::CreateProtectedDir):
+// with the default access list it would inherit from C:\ every user's right to change what
+// is below it, and anyone could replace the programs that the shortcuts, the uninstall entry
+// and the next elevated start run. Missing parent folders get the default list.
+void CreateInstallDir(Platform& platform, const std::string& installDir) {
+  std::string dir = installDir;
+  while (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+  const size_t slash = dir.find_last_of("\\:");
+  if (slash != std::string::npos && slash + 1 < dir.size()) {
+    ForceDirectories(platform, dir.substr(0, slash + 1));
+  }
+  platform.CreateProtectedDir(dir);
+}
+
+}  // namespace
+
 void PrepareTargetFolders(InstallSession& session) {
   Platform& platform = session.platform;
+  // A folder that exists already keeps the access list it has.
   if (!platform.DirectoryExists(session.InstallDir)) {
-    ForceDirectories(platform, session.InstallDir);
+    CreateInstallDir(platform, session.InstallDir);
     if (!platform.DirectoryExists(session.InstallDir)) {
       platform.ShowMessageDialog(kCannotCreateSetupDirectory, DialogKind::Warning);
       platform.EndProcess();

@@ -6,8 +6,11 @@ namespace installer {
 void DetectInstalledProduct(Platform& platform, uintptr_t ownerWindow) {
   std::string candidate = kProductName;
   RegKey key = 0;
-  if (platform.RegOpenKey(kHKeyLocalMachine, std::string(kUninstallKeyPrefix) + kProductName,
-                          key) == 0 &&
+  // Read access is all the check needs, and all a user without administrator rights has:
+  // asking for full access would fail for that user and show the wizard over an installed
+  // product.
+  if (platform.RegOpenKeyForReading(kHKeyLocalMachine,
+                                    std::string(kUninstallKeyPrefix) + kProductName, key) == 0 &&
       key != 0) {
     RegKeyCloser closer(platform, key);
     candidate = ReadRegistryString(platform, key, "MainProgram").value_or("");

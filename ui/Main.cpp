@@ -15,7 +15,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static installer::Win32Platform platform;
   installer::Application::Initialize(platform);
   installer::Application::SetTitle(installer::kApplicationTitle);
-  installer::CreateWizardPages();
+  installer::CreateWizardPages(/*elevateForWizard=*/true);
   installer::Application::Run();
   platform.EndProcess();
 }

@@ -16,8 +16,10 @@ extern TForm5* Form5;  ///< exit confirmation, shown modally
 /// Creates the pages in their fixed order: the welcome page (which runs the installed-product
 /// check), the install page (which takes the current directory as the medium's root), the
 /// folder chooser and the exit confirmation. An error in a creation handler is reported and
-/// creation goes on.
-void CreateWizardPages();
+/// creation goes on. With `elevateForWizard` (setup.exe itself, not the tests), a process
+/// that can ask for administrator rights starts an elevated copy after the check and ends
+/// (RunElevatedIfNeeded).
+void CreateWizardPages(bool elevateForWizard = false);
 /// Destroys the pages (tests create them more than once in one process).
 void DestroyWizardPages();
 

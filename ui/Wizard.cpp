@@ -1,5 +1,6 @@
 // Page creation in the fixed order the wizard relies on.
 #include "ui/Application.h"
+#include "ui/Elevation.h"
 #include "ui/Pages.h"
 #include "ui/TForm1.h"
 #include "ui/TForm3.h"
@@ -13,12 +14,15 @@ TForm3* Form3 = nullptr;
 TForm4* Form4 = nullptr;
 TForm5* Form5 = nullptr;
 
-void CreateWizardPages() {
+void CreateWizardPages(bool elevateForWizard) {
   // The installed-product check runs before any other page exists.
   Form1 = new TForm1();
   Application::SetMainPage(Form1);
   Application::Guard([] { Form1->FormCreate(); });
   if (Application::Terminated()) return;
+  // The check above ran with the user's rights, and any installed program it started runs
+  // as the user. The wizard installs, and asks for administrator rights here if it must.
+  if (elevateForWizard) RunElevatedIfNeeded(Application::CurrentPlatform(), Form1->Handle());
   Form1->Show();
   // Painted now rather than when the message loop starts: the welcome page is on the screen
   // while the other three pages are being created.

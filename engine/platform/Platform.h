@@ -100,6 +100,11 @@ class Platform {
   virtual bool FileExists(const std::string& path) = 0;       ///< a file, not a folder
   virtual bool DirectoryExists(const std::string& path) = 0;  ///< a folder
   virtual bool CreateDir(const std::string& path) = 0;        ///< one level
+  /// Creates one folder that belongs to the administrators: its access list inherits nothing
+  /// from the parent and gives full control to Administrators and SYSTEM, read and execute
+  /// to Users, each inherited by everything created below it. Where the system keeps no
+  /// access lists, an ordinary folder.
+  virtual bool CreateProtectedDir(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
   /// Renames a file or folder; fails when `to` exists.
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
@@ -125,12 +130,16 @@ class Platform {
   /// The system's text for an error code, as the system gives it ("" when it has none).
   virtual std::string SystemErrorMessage(uint32_t code) = 0;
 
-  // --- registry (every open asks for full access) ---
+  // --- registry (every open but RegOpenKeyForReading asks for full access) ---
   /// Opens `subKey` below `parent`, creating it when missing. Returns the error code; `result`
   /// is 0 when the key is not open.
   virtual uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) = 0;
   /// Opens an existing key without creating it.
   virtual uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) = 0;
+  /// Opens an existing key for reading its values only (KEY_READ), which a user without
+  /// write access to the key is also granted.
+  virtual uint32_t RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                        RegKey& result) = 0;
   /// Reads a value's type and raw data. String data comes back in UTF-8 with its
   /// terminating NUL as stored. Returns the error code (2 when the value is missing).
   virtual uint32_t RegQueryValue(RegKey key, const std::string& name, uint32_t& type,

@@ -126,6 +126,20 @@ e2e_start_setup() {
 
 e2e_setup_running() { kill -0 "$SETUP_PID" 2>/dev/null; }
 
+# How many processes of this scenario's prefix run SETUP.EXE (Wine shows a Windows program's
+# path as its command line).
+e2e_setup_processes() {
+  local pid count=0
+  for pid in $(pgrep -f 'SETUP\.EXE' || true); do
+    [ "$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -x "WINEPREFIX=$WINEPREFIX")" ] &&
+      count=$((count + 1))
+  done
+  echo "$count"
+}
+
+# The process id of the visible window named NAME (Wine sets it to the Unix process id).
+e2e_window_pid() { xdotool search --onlyvisible --name "^$1\$" getwindowpid 2>/dev/null | head -n 1; }
+
 # Waits up to TIMEOUT seconds for setup.exe to end and checks its exit code is 0.
 e2e_wait_setup_exit() {
   local timeout=$1 deadline=$((SECONDS + $1))

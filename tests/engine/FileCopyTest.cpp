@@ -157,6 +157,40 @@ TEST_F(FileCopyTest, TargetFolderThatCannotBeCreatedEndsWithTheWarning) {
   EXPECT_EQ(observer.events, (Strings{"messages", "starting"}));
 }
 
+// regression: the installation folder got the default access list, inherited from C:\,
+// which lets every user change what is below it.
+TEST_F(FileCopyTest, CreatedInstallationFolderIsTheAdministrators) {
+  const struct {
+    const char* name;
+    const char* target;
+    Strings existing;   // folders there before the run
+    Strings protectedFolders;
+  } cases[] = {
+      {"a new folder", "C:\\Telmorquistane", {}, {"C:\\Telmorquistane"}},
+      {"a new folder with a trailing backslash", "C:\\Telmorquistane\\", {},
+       {"C:\\Telmorquistane"}},
+      {"new parents get the default list", "C:\\Apps\\Rivenholt\\Telmorquistane", {},
+       {"C:\\Apps\\Rivenholt\\Telmorquistane"}},
+      {"below an existing parent", "C:\\Apps\\Telmorquistane", {"C:\\Apps"},
+       {"C:\\Apps\\Telmorquistane"}},
+      {"an existing folder is left as it is", "C:\\Telmorquistane", {"C:\\Telmorquistane"}, {}},
+      {"the root of a drive", "C:\\", {}, {}},
+  };
+  for (const auto& c : cases) {
+    MediumFixture m;
+    m.platform.AddFolder("D:\\CAB\\Docs");
+    m.AddSource("Docs\\a.txt", "alpha");
+    for (const std::string& folder : c.existing) m.platform.AddFolder(folder);
+    m.Install(c.target);
+    EXPECT_EQ(m.platform.protectedFolders, c.protectedFolders) << c.name;
+    EXPECT_EQ(m.platform.FileContent(std::string(c.target) +
+                                     (std::string(c.target).back() == '\\' ? "" : "\\") +
+                                     "Docs\\a.txt"),
+              "alpha")
+        << c.name;
+  }
+}
+
 TEST_F(FileCopyTest, SubfolderThatCannotBeCreatedFailsAtItsFirstFile) {
   AddSampleTree();
   platform.FailPath(Op::CreateDir, "C:\\Telmorquistane\\Docs", kErrorAccessDenied);

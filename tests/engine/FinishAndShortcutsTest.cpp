@@ -245,6 +245,19 @@ TEST_F(DetectionTest, InstalledProgramIsStartedInItsFolder) {
   EXPECT_EQ(platform.OpenKeys(), 0);
 }
 
+// regression: the check asked for full access to the uninstall entry, which a user without
+// write access to HKEY_LOCAL_MACHINE does not get, and showed the wizard over the product.
+TEST_F(DetectionTest, ReadAccessAloneFindsTheInstalledProduct) {
+  platform.AddFile("C:\\T\\Telmorquistane.exe", "MZ");
+  platform.SetRegistryValue(kHKeyLocalMachine, key, "MainProgram", kRegSz,
+                            "C:\\T\\Telmorquistane.exe\0"s);
+  platform.RefuseKeyWrite(kHKeyLocalMachine, key);
+  EXPECT_TRUE(Detect());
+  ASSERT_EQ(platform.launches.size(), 1u);
+  EXPECT_EQ(platform.launches[0].file, "C:\\T\\Telmorquistane.exe");
+  EXPECT_EQ(platform.OpenKeys(), 0);
+}
+
 TEST_F(DetectionTest, CasesThatStartTheWizard) {
   const struct {
     const char* name;

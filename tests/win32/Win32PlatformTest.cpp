@@ -12,6 +12,10 @@
 #include "engine/platform/ErrorCodes.h"
 #include "engine/platform/win32/WideText.h"
 #include "engine/platform/win32/Win32Platform.h"
+#include "engine/platform/win32/WindowsApi.h"
+
+#include <aclapi.h>
+#include <sddl.h>
 // SHDeleteKeyW removes a key with its subkeys on every Windows the builds start on (XP has no
 // RegDeleteTreeW).
 #include <shlwapi.h>
@@ -906,6 +910,96 @@ TEST_F(Win32PlatformTest, ShellExecuteStartsInTheGivenDirectory) {
 
   EXPECT_EQ(platform.ShellExecute(0, "open", Path("missing.exe"), "", folder, SW_SHOW),
             SE_ERR_FNF);
+}
+
+// An access list as read through the API: whether it is protected from inheriting, and
+// each entry as "type SID mask flags".
+struct AccessList {
+  bool found = false;
+  bool isProtected = false;
+  std::vector<std::string> entries;
+};
+
+AccessList ReadAccessList(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
+  AccessList list;
+  list.found = true;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  list.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  ACL_SIZE_INFORMATION size{};
+  if (dacl == nullptr || !GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) {
+    return list;
+  }
+  for (DWORD i = 0; i < size.AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+    wchar_t* sid = nullptr;
+    ConvertSidToStringSidW(&ace->SidStart, &sid);
+    char text[160];
+    snprintf(text, sizeof text, "%s %ls %#lx %#x",
+             ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? "allow" : "other",
+             sid != nullptr ? sid : L"?", static_cast<unsigned long>(ace->Mask),
+             static_cast<unsigned>(ace->Header.AceFlags));
+    if (sid != nullptr) LocalFree(sid);
+    list.entries.push_back(text);
+  }
+  return list;
+}
+
+AccessList ReadAccessList(const std::string& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  std::wstring wide = DisplayWide(path);
+  if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  AccessList list = ReadAccessList(descriptor, dacl);
+  LocalFree(descriptor);
+  return list;
+}
+
+// regression: the installation folder got the default access list, inherited from C:\,
+// under which every user may change what is created below it.
+TEST_F(Win32PlatformTest, ProtectedFolderBelongsToTheAdministrators) {
+  // The list the folder is created with. 0x3: object and container inherit;
+  // 0x1f01ff: full control; 0x1200a9: read and execute.
+  const PSECURITY_DESCRIPTOR descriptor = NewProtectedFolderSecurity();
+  ASSERT_NE(descriptor, nullptr);
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  EXPECT_TRUE(present);
+  const AccessList given = ReadAccessList(descriptor, dacl);
+  LocalFree(descriptor);
+  EXPECT_TRUE(given.isProtected);
+  EXPECT_EQ(given.entries, (std::vector<std::string>{"allow S-1-5-32-544 0x1f01ff 0x3",
+                                                      "allow S-1-5-18 0x1f01ff 0x3",
+                                                      "allow S-1-5-32-545 0x1200a9 0x3"}));
+
+  // The folder read back. Wine 8 keeps no access lists: it stores what it can of one in the
+  // Unix permissions and reads a list back from them (the owner, SYSTEM, and "Everyone" for
+  // the others' bits). So here the protected folder reads as closed to everyone else, while
+  // an ordinary folder beside it reads as open to "Everyone" for reading.
+  const std::string admins = Path("admins");
+  ASSERT_TRUE(platform.CreateProtectedDir(admins));
+  EXPECT_TRUE(platform.DirectoryExists(admins));
+  ASSERT_TRUE(platform.CreateDir(Path("plain")));
+  const auto everyone = [](const AccessList& list) {
+    int count = 0;
+    for (const std::string& entry : list.entries) count += entry.find(" S-1-1-0 ") != std::string::npos;
+    return count;
+  };
+  const AccessList created = ReadAccessList(admins);
+  const AccessList plain = ReadAccessList(Path("plain"));
+  ASSERT_TRUE(created.found);
+  ASSERT_TRUE(plain.found);
+  EXPECT_EQ(everyone(created), 0) << testing::PrintToString(created.entries);
+  EXPECT_EQ(everyone(plain), 1) << testing::PrintToString(plain.entries);
+  // A second creation of the same folder fails.
+  EXPECT_FALSE(platform.CreateProtectedDir(admins));
 }
 
 TEST_F(Win32PlatformTest, LibraryEntryPointsAreFoundAndCalled) {

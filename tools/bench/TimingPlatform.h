@@ -141,6 +141,10 @@ class TimingPlatform : public Platform {
     Timed t(times_, "CreateDir");
     return inner_.CreateDir(path);
   }
+  bool CreateProtectedDir(const std::string& path) override {
+    Timed t(times_, "CreateDir");
+    return inner_.CreateProtectedDir(path);
+  }
   bool DeleteFile(const std::string& path) override {
     Timed t(times_, "DeleteFile");
     return inner_.DeleteFile(path);
@@ -196,6 +200,10 @@ class TimingPlatform : public Platform {
   uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) override {
     Timed t(times_, "Registry");
     return inner_.RegCreateKey(parent, subKey, result);
+  }
+  uint32_t RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                RegKey& result) override {
+    return inner_.RegOpenKeyForReading(parent, subKey, result);
   }
   uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) override {
     Timed t(times_, "Registry");

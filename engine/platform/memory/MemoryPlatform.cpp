@@ -267,6 +267,7 @@ struct MemoryPlatform::State {
 
   std::map<KeyId, std::vector<RegValue>> keys;
   std::set<KeyId> refusedKeys;
+  std::set<KeyId> writeRefusedKeys;
   std::map<RegKey, KeyId> keyHandles;
   RegKey nextKeyHandle = 1;
 
@@ -511,13 +512,15 @@ struct MemoryPlatform::State {
     for (size_t depth = 1; depth <= parts.size(); ++depth) keys[{key.first, Join(parts, depth)}];
   }
 
-  uint32_t OpenKey(Op op, RegKey parent, const std::string& subKey, RegKey& result) {
+  uint32_t OpenKey(Op op, RegKey parent, const std::string& subKey, RegKey& result,
+                   bool readOnly = false) {
     result = 0;
     const std::optional<KeyId> target = KeyTarget(parent, subKey);
     const uint32_t fault = Count(op, {target ? KeyFaultName(*target) : std::string()});
     if (!target) return kErrorInvalidHandle;
     if (fault != 0) return fault;
     if (refusedKeys.count(*target)) return kErrorAccessDenied;
+    if (!readOnly && writeRefusedKeys.count(*target)) return kErrorAccessDenied;
     if (op == Op::RegCreateKey) {
       CreateKeyLevels(*target);
     } else if (!KeyPresent(*target)) {
@@ -826,6 +829,10 @@ int MemoryPlatform::Calls(Op op) const {
 
 // --- registry: building and looking ---
 
+void MemoryPlatform::RefuseKeyWrite(RegKey root, const std::string& keyPath) {
+  state_->writeRefusedKeys.insert({root, NormalizeKeyPath(keyPath)});
+}
+
 void MemoryPlatform::RefuseKey(RegKey root, const std::string& keyPath) {
   CheckRoot(root);
   state_->refusedKeys.insert({root, NormalizeKeyPath(keyPath)});
@@ -948,6 +955,12 @@ bool MemoryPlatform::CreateDir(const std::string& path) {
   if (resolved.parts.back().size() > kMaxNameLength) return false;
   auto folder = state_->NewNode(resolved.parts.back(), kAttrDirectory, true);
   found.parent->children[Upper(folder->name)] = folder;
+  return true;
+}
+
+bool MemoryPlatform::CreateProtectedDir(const std::string& path) {
+  if (!CreateDir(path)) return false;
+  protectedFolders.push_back(state_->Resolve(path).Text());
   return true;
 }
 
@@ -1112,6 +1125,11 @@ uint32_t MemoryPlatform::RegCreateKey(RegKey parent, const std::string& subKey, 
 
 uint32_t MemoryPlatform::RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) {
   return state_->OpenKey(Op::RegOpenKey, parent, subKey, result);
+}
+
+uint32_t MemoryPlatform::RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                              RegKey& result) {
+  return state_->OpenKey(Op::RegOpenKey, parent, subKey, result, true);
 }
 
 uint32_t MemoryPlatform::RegQueryValue(RegKey key, const std::string& name, uint32_t& type,

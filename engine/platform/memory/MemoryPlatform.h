@@ -121,6 +121,9 @@ class MemoryPlatform : public Platform {
   /// Makes opening `keyPath` (full path below a root, any case; "" for the root itself)
   /// fail with error 5, for both RegOpenKey and RegCreateKey.
   void RefuseKey(RegKey root, const std::string& keyPath);
+  /// Makes opening `keyPath` with full access (RegOpenKey, RegCreateKey) fail with error 5,
+  /// while RegOpenKeyForReading opens it: a user without write access to the key.
+  void RefuseKeyWrite(RegKey root, const std::string& keyPath);
   void SetRegistryValue(RegKey root, const std::string& keyPath, const std::string& name,
                         uint32_t type, const std::string& rawData);
   bool KeyExists(RegKey root, const std::string& keyPath) const;
@@ -145,6 +148,7 @@ class MemoryPlatform : public Platform {
   std::vector<SavedLink> savedLinks;  ///< successful saves, in order
   std::vector<Launch> launches;       ///< ShellExecute calls
   std::vector<std::string> libraryCalls;  ///< "load <path>", "call <name>", "free <path>"
+  std::vector<std::string> protectedFolders;  ///< full paths CreateProtectedDir created
   /// Called inside ShowMessageDialog, e.g. to check state while the box is "open".
   std::function<void(const Dialog&)> onDialog;
 
@@ -155,6 +159,8 @@ class MemoryPlatform : public Platform {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool CreateDir(const std::string& path) override;
+  /// CreateDir, recording the folder in protectedFolders (a fault of Op::CreateDir applies).
+  bool CreateProtectedDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   uint32_t ReplaceFile(const std::string& from, const std::string& to) override;
@@ -169,6 +175,9 @@ class MemoryPlatform : public Platform {
   std::string SystemErrorMessage(uint32_t code) override;
   uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) override;
   uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) override;
+  /// Counts as Op::RegOpenKey for faults.
+  uint32_t RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                RegKey& result) override;
   uint32_t RegQueryValue(RegKey key, const std::string& name, uint32_t& type,
                          std::string& data) override;
   uint32_t RegSetStringValue(RegKey key, const std::string& name,

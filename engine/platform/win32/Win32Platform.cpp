@@ -10,6 +10,9 @@
 #include "engine/platform/win32/DllSearch.h"
 #include "engine/platform/win32/WideText.h"
 
+// After the Windows headers that DllSearch.h brings in: sddl.h relies on them.
+#include <sddl.h>
+
 namespace installer {
 namespace {
 
@@ -398,6 +401,33 @@ bool Win32Platform::CreateDir(const std::string& path) {
   return WidePath(path, wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }
 
+// P: the list does not inherit from the parent; OICI: each entry passes to files and folders
+// below; FA: full control; 0x1200A9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE; BA, SY, BU:
+// Administrators, SYSTEM, Users.
+void* NewProtectedFolderSecurity() {
+  constexpr wchar_t kAccessList[] =
+      L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAccessList, SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return nullptr;
+  }
+  return descriptor;
+}
+
+// Created with its access list in place, so there is no moment in which another user could
+// put a file into the new folder.
+bool Win32Platform::CreateProtectedDir(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return false;
+  const PSECURITY_DESCRIPTOR descriptor = NewProtectedFolderSecurity();
+  if (descriptor == nullptr) return CreateDir(path);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const BOOL created = CreateDirectoryW(wide.c_str(), &attributes);
+  LocalFree(descriptor);
+  return created != FALSE;
+}
+
 bool Win32Platform::DeleteFile(const std::string& path) {
   std::wstring wide;
   return WidePath(path, wide) && DeleteFileW(wide.c_str()) != FALSE;
@@ -553,6 +583,17 @@ uint32_t Win32Platform::RegOpenKey(RegKey parent, const std::string& subKey, Reg
   HKEY key = nullptr;
   const LONG status =
       RegOpenKeyExW(ToHkey(parent), wideSubKey.c_str(), 0, KEY_ALL_ACCESS, &key);
+  result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
+  return static_cast<uint32_t>(status);
+}
+
+uint32_t Win32Platform::RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                             RegKey& result) {
+  result = 0;
+  std::wstring wideSubKey;
+  if (!ToWide(subKey, wideSubKey)) return ERROR_INVALID_NAME;
+  HKEY key = nullptr;
+  const LONG status = RegOpenKeyExW(ToHkey(parent), wideSubKey.c_str(), 0, KEY_READ, &key);
   result = status == ERROR_SUCCESS ? reinterpret_cast<RegKey>(key) : 0;
   return static_cast<uint32_t>(status);
 }

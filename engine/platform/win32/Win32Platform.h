@@ -15,6 +15,7 @@ class Win32Platform : public Platform {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool CreateDir(const std::string& path) override;
+  bool CreateProtectedDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   uint32_t ReplaceFile(const std::string& from, const std::string& to) override;
@@ -32,6 +33,8 @@ class Win32Platform : public Platform {
 
   uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) override;
   uint32_t RegOpenKey(RegKey parent, const std::string& subKey, RegKey& result) override;
+  uint32_t RegOpenKeyForReading(RegKey parent, const std::string& subKey,
+                                RegKey& result) override;
   uint32_t RegQueryValue(RegKey key, const std::string& name, uint32_t& type,
                          std::string& data) override;
   uint32_t RegSetStringValue(RegKey key, const std::string& name,
@@ -51,6 +54,10 @@ class Win32Platform : public Platform {
   void ShowMessageDialog(const std::string& text, DialogKind kind) override;
   [[noreturn]] void EndProcess() override;
 };
+
+/// The security descriptor CreateProtectedDir gives a new folder (see Platform), in the
+/// self-relative form; release it with LocalFree. Null when the system cannot build one.
+void* NewProtectedFolderSecurity();
 
 /// The form of `path` the file-system functions get: a path whose full form has 248 characters
 /// or more (the limit CreateDirectoryW applies; the others stop at 260) goes as its full form
