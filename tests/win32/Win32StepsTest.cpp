@@ -105,6 +105,32 @@ TEST_F(Win32StepsTest, ListedNameWithoutAnExtensionRegistersThatFile) {
   DeleteFileW(W(systemDir + "SYSTEM.TXT").c_str());
 }
 
+// regression: a component was loaded with the default search, so its own imports came from
+// setup.exe's folder or the current directory before its folder. Here a component imports
+// planted_marker.dll; copies of it lie beside the component, in the current directory and
+// beside the test program (which stands in for setup.exe's folder).
+TEST_F(Win32StepsTest, ComponentImportsComeFromItsOwnFolder) {
+  const std::string programs = testing::TestProgramFolder();
+  const std::string component = root + "\\component";
+  const std::string current = root + "\\current";
+  CreateDirectoryW(W(component).c_str(), nullptr);
+  CreateDirectoryW(W(current).c_str(), nullptr);
+  for (const std::string& folder : {component, current}) {
+    ASSERT_TRUE(CopyFileW(W(programs + "\\planted_marker.dll").c_str(),
+                          W(folder + "\\planted_marker.dll").c_str(), FALSE));
+  }
+  ASSERT_TRUE(CopyFileW(W(programs + "\\register_dependent.dll").c_str(),
+                        W(component + "\\" + unique + "-dependent.dll").c_str(), FALSE));
+  DeleteFileW(W(programs + "\\planted_marker.dll.loaded").c_str());
+  platform.SetCurrentDir(current);
+  EXPECT_TRUE(RegisterComponent(platform, component + "\\" + unique + "-dependent.dll", true));
+  platform.SetCurrentDir(root);
+  EXPECT_TRUE(Exists(component + "\\planted_marker.dll.loaded"));
+  EXPECT_FALSE(Exists(current + "\\planted_marker.dll.loaded"));
+  EXPECT_FALSE(Exists(programs + "\\planted_marker.dll.loaded"));
+  DeleteFileW(W(programs + "\\planted_marker.dll.loaded").c_str());
+}
+
 // regression: the temporary copy was "<name>.setup-part", past the 255 characters of one
 // name for a destination of 245 characters or more.
 TEST_F(Win32StepsTest, CopyToANameOf255Characters) {
