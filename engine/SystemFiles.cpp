@@ -7,7 +7,7 @@ namespace installer {
 namespace {
 
 // A list line names a file in the system folder only when it is a bare file name: a path
-// ("..\\..\\x.dll", "C:\\x.dll", "a/b.dll"), a stream ("a:b") or the folder itself or its
+// (..\..\x.dll, C:\x.dll, a/b.dll), a stream (a:b) or the folder itself or its
 // parent ("", ".", "..") would register a file from elsewhere, or nothing that exists.
 bool IsBareFileName(const std::string& line) {
   return !line.empty() && line != "." && line != ".." &&

@@ -39,14 +39,18 @@ void RunElevatedIfNeeded(Platform& platform, HWND owner) {
   const DWORD folderSize = GetCurrentDirectoryW(0, nullptr);
   std::wstring folder(folderSize, L'\0');
   folder.resize(GetCurrentDirectoryW(folderSize, folder.data()));
+  StartElevatedCopy(platform, owner, std::wstring(program, length), folder);
+}
 
+void StartElevatedCopy(Platform& platform, HWND owner, const std::wstring& program,
+                       const std::wstring& folder) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   // The system's own error boxes are replaced by the messages below.
   info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   info.hwnd = owner;
   info.lpVerb = L"runas";
-  info.lpFile = program;
+  info.lpFile = program.c_str();
   info.lpParameters = kElevatedCopyParameter;
   // The copy takes its current directory as the medium's root, as this process would have.
   info.lpDirectory = folder.c_str();

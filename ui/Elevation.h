@@ -39,4 +39,9 @@ bool IsElevatedCopy();
 /// Returns (and the wizard runs here) where there is no elevation to ask for.
 void RunElevatedIfNeeded(Platform& platform, HWND owner);
 
+/// The start of the elevated copy: `program` with "runas", kElevatedCopyParameter and the
+/// working directory `folder`; then EndProcess, after the message when it did not start.
+[[noreturn]] void StartElevatedCopy(Platform& platform, HWND owner, const std::wstring& program,
+                                    const std::wstring& folder);
+
 }  // namespace installer

@@ -17,6 +17,7 @@
 #include "engine/InstallSteps.h"
 #include "tests/InstallErrorText.h"
 #include "tests/win32/Win32TestSupport.h"
+#include "ui/Elevation.h"
 
 namespace installer {
 namespace {
@@ -106,6 +107,53 @@ TEST_F(Win32StepsTest, ListedNameWithoutAnExtensionRegistersThatFile) {
   DeleteFileW(W(systemDir + name).c_str());
   DeleteFileW(W(systemDir + name + ".registered").c_str());
   DeleteFileW(W(systemDir + "SYSTEM.TXT").c_str());
+}
+
+// regression: a component was loaded with the default search, so its own imports came from
+// setup.exe's folder or the current directory before its folder. Here a component imports
+// planted_marker.dll; copies of it lie beside the component, in the current directory and
+// beside the test program (which stands in for setup.exe's folder).
+TEST_F(Win32StepsTest, ComponentImportsComeFromItsOwnFolder) {
+  const std::string programs = testing::TestProgramFolder();
+  const std::string component = root + "\\component";
+  const std::string current = root + "\\current";
+  CreateDirectoryW(W(component).c_str(), nullptr);
+  CreateDirectoryW(W(current).c_str(), nullptr);
+  for (const std::string& folder : {component, current}) {
+    ASSERT_TRUE(CopyFileW(W(programs + "\\planted_marker.dll").c_str(),
+                          W(folder + "\\planted_marker.dll").c_str(), FALSE));
+  }
+  ASSERT_TRUE(CopyFileW(W(programs + "\\register_dependent.dll").c_str(),
+                        W(component + "\\" + unique + "-dependent.dll").c_str(), FALSE));
+  DeleteFileW(W(programs + "\\planted_marker.dll.loaded").c_str());
+  platform.SetCurrentDir(current);
+  EXPECT_TRUE(RegisterComponent(platform, component + "\\" + unique + "-dependent.dll", true));
+  platform.SetCurrentDir(root);
+  EXPECT_TRUE(Exists(component + "\\planted_marker.dll.loaded"));
+  EXPECT_FALSE(Exists(current + "\\planted_marker.dll.loaded"));
+  EXPECT_FALSE(Exists(programs + "\\planted_marker.dll.loaded"));
+  DeleteFileW(W(programs + "\\planted_marker.dll.loaded").c_str());
+}
+
+// The elevated copy starts in the folder it is given (the medium's root), and the first
+// process ends without a message. Wine starts a "runas" program without a prompt.
+TEST_F(Win32StepsTest, ElevatedCopyStartsInTheMediumsRootAndTheFirstProcessEnds) {
+  const std::string program = root + "\\copy.exe";
+  const std::string medium = root + "\\medium";
+  CreateDirectoryW(W(medium).c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(W(testing::TestProgramFolder() + "\\marker_program.exe").c_str(),
+                        W(program).c_str(), FALSE));
+  EXPECT_THROW(StartElevatedCopy(platform, nullptr, W(program), W(medium)), ProcessEnded);
+  EXPECT_TRUE(platform.dialogs.empty());
+  // The program writes its working directory (UTF-16) into "<program>.started".
+  std::string started = "<missing>";
+  for (int i = 0; i < 100 && (started == "<missing>" || started.empty()); ++i) {
+    Sleep(100);
+    started = ReadBytes(program + ".started");
+  }
+  const std::wstring wide = W(medium);
+  EXPECT_EQ(started, std::string(reinterpret_cast<const char*>(wide.data()),
+                                 wide.size() * sizeof(wchar_t)));
 }
 
 // regression: the temporary copy was "<name>.setup-part", past the 255 characters of one
