@@ -3,7 +3,11 @@
 #include "mediatool/FontInfo.h"
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
+
+#include "engine/platform/Unicode.h"
 
 #if MEDIATOOL_HAVE_FREETYPE
 #include <ft2build.h>
@@ -27,34 +31,11 @@ uint32_t Be(const std::string& b, size_t at, int bytes) {
   return value;
 }
 
+// A name record's big-endian UTF-16, as the program's UTF-8.
 std::string Utf16BeToUtf8(const std::string& bytes) {
-  std::string out;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t c = Be(bytes, i, 2);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
-      const char32_t low = Be(bytes, i + 2, 2);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) units += static_cast<char16_t>(Be(bytes, i, 2));
+  return installer::Utf16ToUtf8(std::u16string_view(units));
 }
 
 // One face of an sfnt file at `offset`: its family and style names and its outline kind.

@@ -6,8 +6,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/termshot/termshot"
 mkdir -p "$(dirname "$bin")"
 if [ ! -x "$bin" ] || [ "$top/tools/termshot/main.cpp" -nt "$bin" ]; then
-  g++ -std=c++20 -O2 -I"$top/tools/assetgen" "$top/tools/termshot/main.cpp" "$top/tools/assetgen/Text.cpp" \
-    "$top/tools/assetgen/Canvas.cpp" $(pkg-config --cflags --libs freetype2 harfbuzz) -o "$bin"
+  g++ -std=c++20 -O2 -I"$top/tools/assetgen" -I"$top" "$top/tools/termshot/main.cpp" \
+    "$top/tools/assetgen/Text.cpp" "$top/tools/assetgen/Canvas.cpp" "$top/engine/platform/Unicode.cpp" \
+    $(pkg-config --cflags --libs freetype2 harfbuzz) -o "$bin"
 fi
 "$bin" "$1.ppm"
 convert "$1.ppm" "$1"

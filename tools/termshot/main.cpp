@@ -12,6 +12,7 @@
 
 #include "Canvas.h"
 #include "Text.h"
+#include "engine/platform/Unicode.h"
 
 namespace {
 
@@ -25,32 +26,11 @@ bool IsNeutral(char32_t c) { return c == ' ' || c == 0x200C; }
 std::vector<char32_t> Decode(const std::string& s) {
   std::vector<char32_t> out;
   for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t c = n == 1 ? b : (b & (0x7F >> n));
-    for (int k = 1; k < n && i + k < s.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    char32_t c = 0;
+    if (!installer::NextCodePoint(s, i, c)) c = installer::kReplacementCharacter;
     out.push_back(c);
-    i += n;
   }
   return out;
-}
-
-void Append(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 }  // namespace
@@ -84,7 +64,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < cps.size();) {
       std::string piece;
       size_t j = i;
-      for (; j < cps.size() && rtl[j] == rtl[i]; ++j) Append(piece, cps[j]);
+      for (; j < cps.size() && rtl[j] == rtl[i]; ++j) installer::AppendUtf8(piece, cps[j]);
       runs.push_back({rtl[i] ? persian : mono, rtl[i] ? size * 1.05 : size, piece, static_cast<bool>(rtl[i])});
       i = j;
     }
