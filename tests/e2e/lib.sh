@@ -2,12 +2,13 @@
 # Wine prefix on an X display, the way a person would (keys and clicks through xdotool), and
 # checks what it leaves on screen, on disk and in the registry.
 #
-# e2e_init NAME BUILD_DIR [DATA_FILES] prepares BUILD_DIR/e2e/NAME: the medium (tools/make-medium.sh,
-# reached as drive D:), a fresh prefix of the build's kind (a pure 32-bit prefix for an i686
-# build, a 64-bit one for x86_64), an own Xvfb when DISPLAY is unset. On a machine that cannot
-# run the build's programs the scenario ends as skipped (exit 77) with the reason. At exit the setup
-# process, the wineserver and the Xvfb are stopped; after a failure a screenshot of the screen
-# is left in the scenario folder, after a pass the big medium and prefix are removed.
+# e2e_init NAME BUILD_DIR [DATA_FILES] prepares BUILD_DIR/e2e/NAME: the medium
+# (tools/make-medium.sh, reached as drive D:), a fresh prefix of the build's kind (a copy of a
+# pristine one: a pure 32-bit prefix for an i686 build, a 64-bit one for x86_64), an own Xvfb
+# when DISPLAY is unset. On a machine that cannot run the build's programs the scenario ends as
+# skipped (exit 77) with the reason. At exit the setup process, the wineserver and the Xvfb are
+# stopped; after a failure a screenshot of the screen is left in the scenario folder, after a
+# pass the big medium and prefix are removed.
 set -euo pipefail
 
 e2e_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -70,6 +71,36 @@ e2e_start_xvfb() {
   installer_xvfb_start force || e2e_fail "no Xvfb display came up"
 }
 
+# Puts a fresh prefix at WINEPREFIX: a copy of the build's pristine prefix of its kind
+# (BUILD_DIR/e2e/.prefix-ARCH), which the first scenario that needs it makes and the others
+# copy: a copy takes about 2 s, a new prefix 10 s and more on a busy machine. The pristine one
+# is made again when the prefix recipe (tools/wine-env.sh) or Wine changes. The copy's links
+# into the home folder (Desktop, Documents, ...) are moved to the scenario's own HOME.
+e2e_fresh_prefix() {
+  local build=$1 template="$1/e2e/.prefix-$E2E_ARCH" stamp link target
+  stamp="$(md5sum <"$e2e_top/tools/wine-env.sh" | cut -d' ' -f1) $("$INSTALLER_WINE" --version)"
+  mkdir -p "$build/e2e"
+  (
+    flock 8
+    if [ "$(cat "$template/stamp" 2>/dev/null)" != "$stamp" ]; then
+      rm -rf "$template"
+      (
+        source "$e2e_top/tools/wine-env.sh" "$template" "$E2E_ARCH"
+        installer_wine_prefix_ready
+        installer_wine_stop
+        wineserver -w
+      ) 8>&-
+      [ -f "$template/prefix/system.reg" ] && echo "$stamp" >"$template/stamp"
+    fi
+  ) 8>"$build/e2e/.prefix-$E2E_ARCH.lock"
+  [ -f "$template/stamp" ] || return 1
+  cp -a "$template/prefix" "$WINEPREFIX"
+  while IFS= read -r -d '' link; do
+    target=$(readlink "$link")
+    case $target in "$template/home"*) ln -sfn "$HOME${target#"$template/home"}" "$link" ;; esac
+  done < <(find "$WINEPREFIX/drive_c/users" -type l -print0)
+}
+
 e2e_init() {
   E2E_NAME=$1
   local build
@@ -105,7 +136,9 @@ e2e_init() {
   bash "$e2e_top/tools/make-medium.sh" "$MEDIUM" "$build" "$data_files" ||
     e2e_fail "could not assemble the medium"
   source "$e2e_top/tools/wine-env.sh" "$E2E_DIR/wine" "$E2E_ARCH"
-  installer_wine_prefix_ready </dev/null >"$E2E_DIR/wineboot.log" 2>&1
+  e2e_fresh_prefix "$build" </dev/null >"$E2E_DIR/wineboot.log" 2>&1 ||
+    e2e_fail "the build's pristine Wine prefix was not created (see $E2E_DIR/wineboot.log)"
+  installer_wine_prefix_ready </dev/null >>"$E2E_DIR/wineboot.log" 2>&1
   [ -f "$WINEPREFIX/system.reg" ] || e2e_fail "the Wine prefix was not created (see $E2E_DIR/wineboot.log)"
   ln -sfn "$MEDIUM" "$WINEPREFIX/dosdevices/d:"
   # The first program of a server session starts Wine's services, which live as long as the

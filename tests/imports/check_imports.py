@@ -22,7 +22,8 @@ import sys
 OLDEST = {"i686": (5, 1), "x86_64": (6, 1)}
 MACHINE = {"i686": 0x14C, "x86_64": 0x8664}
 # The releases a list line may name, oldest first; the last one each build accepts.
-RELEASES = ["NT3.1", "NT3.51", "NT4", "2000", "XP", "XPSP2", "XPSP3", "Vista", "7", "8", "10"]
+RELEASES = ["NT3.1", "NT3.51", "NT4", "2000", "XP", "XPSP1", "XPSP2", "XPSP3", "Vista", "7", "8",
+            "10"]
 NEWEST_ALLOWED = {"i686": "XPSP3", "x86_64": "7"}
 BUILDS = {"both": {"i686", "x86_64"}, "i686": {"i686"}, "x86_64": {"x86_64"}}
 
