@@ -1,4 +1,6 @@
 // System components from the medium's "System" folder, and their self-registration.
+#include <string_view>
+
 #include "engine/FileCopy.h"
 #include "engine/InstallSteps.h"
 #include "engine/TextFile.h"
@@ -8,10 +10,11 @@ namespace {
 
 // A list line names a file in the system folder only when it is a bare file name: a path
 // (..\..\x.dll, C:\x.dll, a/b.dll), a stream (a:b) or the folder itself or its
-// parent ("", ".", "..") would register a file from elsewhere, or nothing that exists.
+// parent ("", ".", "..") would register a file from elsewhere, or nothing that exists. A NUL
+// would cut the name short where Windows reads it, so such a line names no file either.
 bool IsBareFileName(const std::string& line) {
   return !line.empty() && line != "." && line != ".." &&
-         line.find_first_of("\\/:") == std::string::npos;
+         line.find_first_of(std::string_view("\\/:\0", 4)) == std::string::npos;
 }
 
 }  // namespace

@@ -138,6 +138,7 @@ TEST(SystemListTest, LinesAreUsedAsTheyStand) {
       {"an absolute path", "C:\\x.dll\n\\x.dll\n", {}},
       {"a forward slash", "../../x.dll\nsub/a.dll\n", {}},
       {"a stream", "a.dll:stream\n", {}},
+      {"a NUL does not cut the name short", std::string("a.dll\0.txt\na.dll\0\n", 18), {}},
       {"the folder and its parent", ".\n..\n", {}},
       {"bare names around paths", "a.dll\n..\\..\\x.dll\nb.dll\n", {a + "a.dll", a + "b.dll"}},
       {"CR-only line ends join the names", "a.dll\rb.dll\r", {}},

@@ -281,7 +281,8 @@ void SystemStep(const std::string& bytes, const Strings& lines) {
     Require(copied == bytes, "SYSTEM.TXT copied with other content");
   }
 
-  // Every line naming a loadable file of the system folder loads it once, in list order,
+  // Every line naming a loadable file of the system folder by a bare name (no folder, drive
+  // or stream part, not the folder itself or its parent, no NUL) loads it once, in list order,
   // and releases it again. Which paths load is asked of the machine after the step.
   const Strings calls = platform.libraryCalls;
   Strings loads;
@@ -290,6 +291,11 @@ void SystemStep(const std::string& bytes, const Strings& lines) {
   }
   Strings expected;
   for (const std::string& line : lines) {
+    const bool bare = line != "" && line != "." && line != ".." &&
+                      std::none_of(line.begin(), line.end(), [](char c) {
+                        return c == '\\' || c == '/' || c == ':' || c == '\0';
+                      });
+    if (!bare) continue;
     const std::string path = kSystem32 + line;
     if (!platform.FileExists(path)) continue;
     const LibraryHandle library = platform.LoadLibrary(path);

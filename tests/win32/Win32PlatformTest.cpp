@@ -406,6 +406,13 @@ TEST_F(Win32PlatformTest, PersianAndArabicYehNameTheirOwnFiles) {
   EXPECT_EQ(platform.OpenFile(notUtf8, OpenMode::CreateExclusive).error,
             static_cast<uint32_t>(ERROR_INVALID_NAME));
   EXPECT_EQ(platform.ExpandFileName(notUtf8), notUtf8);
+  // Nor does a name with a NUL in it: the wide functions would stop there and reach the file
+  // named by the part before it.
+  const std::string withNul = Path("\u064A.txt") + std::string(1, '\0') + ".bak";
+  EXPECT_FALSE(platform.FileExists(withNul));
+  EXPECT_EQ(platform.OpenFile(withNul, OpenMode::ReadShared).error,
+            static_cast<uint32_t>(ERROR_INVALID_NAME));
+  EXPECT_FALSE(platform.DeleteFile(withNul));
   EXPECT_EQ(ReadWholeFile(WidePath(L"\u064A.txt")), "arabic yeh");
 }
 

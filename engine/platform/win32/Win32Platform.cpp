@@ -308,6 +308,9 @@ bool FullFormIsShort(const std::wstring& path) {
 
 bool FileSystemPath(const std::string& path, std::wstring& wide) {
   if (!ToWide(path, wide)) return false;
+  // The wide functions stop at a NUL: "a.dll\0x" would name the file "a.dll". Such a name
+  // names no file at all instead.
+  if (wide.find(L'\0') != std::wstring::npos) return false;
   if (wide.rfind(L"\\\\?\\", 0) == 0) return true;  // already in the long form
   if (FullFormIsShort(wide)) return true;
   std::wstring full = FullPath(wide);
