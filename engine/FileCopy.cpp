@@ -121,9 +121,11 @@ void CopyProductFiles(InstallSession& session, InstallObserver& observer) {
     observer.FileStarting(ProgressUnits(session.CopiedSize), "File: " + session.SrcPath);
     observer.ProcessMessages();
     // An existing destination is kept whatever it holds; only complete files ever carry a
-    // destination name, so a rerun after an interruption heals the installation.
-    if (!platform.FileExists(session.DstPath)) {
-      CopyFileStream(platform, session.SrcPath, session.DstPath);
+    // destination name, so a rerun after an interruption heals the installation. One lookup
+    // tells a file from a folder (which the copy refuses) and from nothing.
+    const uint32_t existing = platform.GetAttributes(session.DstPath);
+    if (existing == kNoAttributes || (existing & kAttrDirectory) != 0) {
+      CopyFileStream(platform, session.SrcPath, session.DstPath, existing);
     }
   }
 }
@@ -157,6 +159,11 @@ bool IsPartialCopyName(const std::string& path) {
 
 void CopyFileStream(Platform& platform, const std::string& source,
                     const std::string& destination) {
+  CopyFileStream(platform, source, destination, platform.GetAttributes(destination));
+}
+
+void CopyFileStream(Platform& platform, const std::string& source,
+                    const std::string& destination, uint32_t destinationAttributes) {
   OpenResult in = platform.OpenFile(source, OpenMode::ReadExclusive);
   if (!in.stream) {
     throw InstallError(CannotOpenFileMessage(platform.ExpandFileName(source),
@@ -164,7 +171,7 @@ void CopyFileStream(Platform& platform, const std::string& source,
   }
   // Creating a file over a folder is refused with "access denied"; say so before any byte
   // is written beside it.
-  if (platform.DirectoryExists(destination)) {
+  if (destinationAttributes != kNoAttributes && (destinationAttributes & kAttrDirectory) != 0) {
     RaiseCannotCreate(platform, destination, kErrorAccessDenied);
   }
   // The temporary copy is only ever a file this call creates: an existing name is never
@@ -185,7 +192,15 @@ void CopyFileStream(Platform& platform, const std::string& source,
     platform.DeleteFile(partial);
     throw;
   }
-  out.stream.reset();  // the destination is closed before the source, and before the rename
+  // Where nothing had the destination's name, the complete copy takes it through its open
+  // handle, which never replaces anything. Any failure (a file system without the rename, a
+  // name that appeared meanwhile) leaves the rename by name below to do it, or to report why
+  // it cannot. The destination is closed before the source either way.
+  if (destinationAttributes == kNoAttributes && out.stream->RenameTo(destination) == 0) {
+    out.stream.reset();
+    return;
+  }
+  out.stream.reset();
   if (const uint32_t error = platform.ReplaceFile(partial, destination); error != 0) {
     platform.DeleteFile(partial);
     RaiseCannotCreate(platform, destination, error);

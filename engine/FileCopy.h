@@ -53,6 +53,12 @@ void CopyProductFiles(InstallSession& session, InstallObserver& observer);
 void CopyFileStream(Platform& platform, const std::string& source,
                     const std::string& destination);
 
+/// The same with the destination's attributes as Platform::GetAttributes gave them a moment
+/// before, for a caller that has looked the name up already. A destination that was not there
+/// gets the temporary file's name through the open file, without a second lookup.
+void CopyFileStream(Platform& platform, const std::string& source,
+                    const std::string& destination, uint32_t destinationAttributes);
+
 /// Name of the temporary file CopyFileStream writes before the destination appears: in the
 /// destination's folder, "~", eight hex digits from the destination's name, ".setup-part"
 /// (20 characters, whatever the length of the destination's name).

@@ -19,6 +19,7 @@ enum : uint32_t {
   kAttrArchive = 0x20,
   kAttrAnyFile = 0x3F,
   kAttrReparsePoint = 0x400,  ///< a junction, mount point or symbolic link
+  kNoAttributes = 0xFFFFFFFF, ///< GetAttributes: nothing by that name, or no answer
 };
 
 /// One enumerated directory entry plus the open search it came from.
@@ -53,6 +54,10 @@ class FileStream {
   virtual int64_t Size() = 0;
   /// The system error code of the last Read or Write that returned -1 (0 when none did).
   virtual uint32_t LastError() const = 0;
+  /// Gives the open file the name `path` on the same drive without reopening it by name; fails
+  /// when anything has that name already. The stream stays open. Returns 0 or the system
+  /// error code.
+  virtual uint32_t RenameTo(const std::string& path) = 0;
 };
 
 struct OpenResult {
@@ -99,6 +104,9 @@ class Platform {
   // --- files and folders ---
   virtual bool FileExists(const std::string& path) = 0;       ///< a file, not a folder
   virtual bool DirectoryExists(const std::string& path) = 0;  ///< a folder
+  /// The attribute word of the file or folder `path`, or kNoAttributes when there is none (or
+  /// it cannot be looked up): one lookup where several questions about one name are asked.
+  virtual uint32_t GetAttributes(const std::string& path) = 0;
   virtual bool CreateDir(const std::string& path) = 0;        ///< one level
   /// Creates one folder that belongs to the administrators: its access list inherits nothing
   /// from the parent and gives full control to Administrators and SYSTEM, read and execute

@@ -55,6 +55,7 @@ class ReadRecordingPlatform : public MemoryPlatform {
     }
     int64_t Size() override { return inner_->Size(); }
     uint32_t LastError() const override { return inner_->LastError(); }
+    uint32_t RenameTo(const std::string& path) override { return inner_->RenameTo(path); }
 
    private:
     std::unique_ptr<FileStream> inner_;

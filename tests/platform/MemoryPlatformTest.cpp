@@ -411,6 +411,67 @@ TEST_F(MemoryPlatformTest, RenameFile) {
   EXPECT_FALSE(platform.Exists("C:\\A"));
 }
 
+// A rename through the open file, as the Win32 rename by handle behaves: only to a free name
+// on the same drive, the stream open and usable afterwards, the file's data kept.
+TEST(MemoryPlatformRenameTest, RenameThroughTheOpenFile) {
+  enum class Before { Nothing, File, ReadOnlyFile, Folder, SecondOpen, Fault };
+  const struct {
+    const char* name;
+    std::string target;
+    Before before;
+    uint32_t error;
+  } cases[] = {
+      {"a free name", "C:\\A\\new.txt", Before::Nothing, 0},
+      {"relative to the current folder", "new.txt", Before::Nothing, 0},
+      {"into another folder of the drive", "C:\\B\\new.txt", Before::Nothing, 0},
+      {"over a file", "C:\\A\\new.txt", Before::File, kErrorAlreadyExists},
+      {"over a read-only file", "C:\\A\\new.txt", Before::ReadOnlyFile, kErrorAlreadyExists},
+      {"over a folder", "C:\\A\\new.txt", Before::Folder, kErrorAlreadyExists},
+      {"to another drive", "D:\\new.txt", Before::Nothing, kErrorNotSameDevice},
+      {"into a missing folder", "C:\\none\\new.txt", Before::Nothing, kErrorPathNotFound},
+      {"while the file is open twice", "C:\\A\\new.txt", Before::SecondOpen,
+       kErrorSharingViolation},
+      {"with a fault", "C:\\A\\new.txt", Before::Fault, kErrorAccessDenied},
+  };
+  for (const auto& c : cases) {
+    MemoryPlatform p;
+    p.AddDrive('D', {});
+    p.AddFolder("C:\\A");
+    p.AddFolder("C:\\B");
+    p.SetCurrentDir("C:\\A");
+    if (c.before == Before::File || c.before == Before::ReadOnlyFile) {
+      p.AddFile(c.target, "old", c.before == Before::ReadOnlyFile ? uint32_t{kAttrReadOnly} : uint32_t{0});
+    }
+    if (c.before == Before::Folder) p.AddFolder(c.target);
+    // A file that others may read, so that a second open can be there.
+    const bool shared = c.before == Before::SecondOpen;
+    OpenResult part =
+        p.OpenFile("C:\\A\\part", shared ? OpenMode::CreateShareRead : OpenMode::CreateNew);
+    ASSERT_NE(part.stream, nullptr) << c.name;
+    ASSERT_EQ(part.stream->Write("new", 3), 3) << c.name;
+    const OpenResult reader =
+        shared ? p.OpenFile("C:\\A\\part", OpenMode::ReadShared) : OpenResult{};
+    if (shared) {
+      ASSERT_NE(reader.stream, nullptr) << c.name;
+    }
+    if (c.before == Before::Fault) p.FailNth(Op::Rename, 1, kErrorAccessDenied);
+    EXPECT_EQ(part.stream->RenameTo(c.target), c.error) << c.name;
+    EXPECT_EQ(part.stream->Write("+", 1), 1) << c.name;
+    part.stream.reset();
+    const bool renamed = c.error == 0;
+    EXPECT_EQ(p.Exists("C:\\A\\part"), !renamed) << c.name;
+    EXPECT_EQ(p.OpenStreams(), shared ? 1 : 0) << c.name;
+    if (renamed) {
+      EXPECT_EQ(p.FileContent(c.target), "new+") << c.name;
+    } else {
+      EXPECT_EQ(p.FileContent("C:\\A\\part"), "new+") << c.name;
+      if (c.before == Before::File || c.before == Before::ReadOnlyFile) {
+        EXPECT_EQ(p.FileContent(c.target), "old") << c.name;
+      }
+    }
+  }
+}
+
 TEST_F(MemoryPlatformTest, Registry) {
   platform.RefuseKey(kHKeyLocalMachine, "Software\\Locked");
   RegKey key = 0;

@@ -502,6 +502,79 @@ TEST_F(Win32PlatformTest, ReplaceFileTakesThePlaceOfAFileButNotOfAFolderOrReadOn
   }
 }
 
+// The complete copy takes its destination's name through its open file: never over anything
+// that has the name, with every form of path the engine passes (relative to the current
+// folder, Persian, longer than MAX_PATH), and the stream stays usable under the new name.
+TEST_F(Win32PlatformTest, RenameThroughTheOpenFileTakesOnlyAFreeName) {
+  enum class Target { Missing, File, ReadOnlyFile, Folder };
+  std::string deep = kFolderName;  // a folder whose files' paths pass MAX_PATH
+  ASSERT_TRUE(platform.CreateDir(Path(deep)));
+  while (Path(deep).size() < 280) {
+    deep += "\\" + kFolderName + std::string(40, 'd');
+    ASSERT_TRUE(platform.CreateDir(Path(deep)));
+  }
+  const struct {
+    const char* name;
+    std::string folder;  // relative to the test's folder
+    std::string target;  // the new name, in that folder
+    Target existing;
+    bool relative;       // passed relative to the current folder
+    uint32_t error;
+  } cases[] = {
+      {"a free name", "1", "a.txt", Target::Missing, false, kErrorSuccess},
+      {"a Persian name", "2", kFileName, Target::Missing, false, kErrorSuccess},
+      {"relative to the current folder", "3", kFileName, Target::Missing, true, kErrorSuccess},
+      {"beyond MAX_PATH", deep, kFileName, Target::Missing, false, kErrorSuccess},
+      {"over a file", "4", kFileName, Target::File, false, kErrorAlreadyExists},
+      {"over a read-only file", "5", kFileName, Target::ReadOnlyFile, false, kErrorAlreadyExists},
+      {"over a folder", "6", kFileName, Target::Folder, false, kErrorAlreadyExists},
+  };
+  for (const auto& c : cases) {
+    const std::wstring dir = WidePath(DisplayWide(c.folder));
+    if (c.folder != deep) {
+      ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr)) << c.name;
+    }
+    const std::wstring target = dir + L"\\" + DisplayWide(c.target);
+    if (c.existing == Target::Folder) {
+      ASSERT_TRUE(CreateDirectoryW(LongForm(target).c_str(), nullptr)) << c.name;
+    } else if (c.existing != Target::Missing) {
+      WriteWholeFile(target, "old");
+      if (c.existing == Target::ReadOnlyFile) {
+        SetFileAttributesW(LongForm(target).c_str(), FILE_ATTRIBUTE_READONLY);
+      }
+    }
+    OpenResult part = platform.OpenFile(Path(c.folder + "\\part"), OpenMode::CreateNew);
+    ASSERT_NE(part.stream, nullptr) << c.name << ": " << part.error;
+    ASSERT_EQ(part.stream->Write("new", 3), 3) << c.name;
+    if (c.relative) {
+      ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str())) << c.name;
+    }
+    const std::string newName = c.relative ? c.target : Path(c.folder + "\\" + c.target);
+    EXPECT_EQ(part.stream->RenameTo(newName), c.error) << c.name;
+    // Still the same open file: what is written now lands under whichever name it has.
+    EXPECT_EQ(part.stream->Write("+", 1), 1) << c.name;
+    part.stream.reset();
+    if (c.relative) SetCurrentDirectoryW(savedCurrentDir.c_str());
+    const bool renamed = c.error == kErrorSuccess;
+    EXPECT_EQ(IsFile(dir + L"\\part"), !renamed) << c.name;
+    if (renamed) {
+      EXPECT_EQ(ReadWholeFile(target), "new+") << c.name;
+      EXPECT_EQ(platform.GetAttributes(Path(c.folder + "\\" + c.target)) & kAttrDirectory, 0u)
+          << c.name;
+    } else if (c.existing == Target::Folder) {
+      EXPECT_TRUE(IsFolder(target)) << c.name;
+      EXPECT_NE(platform.GetAttributes(Path(c.folder + "\\" + c.target)) & kAttrDirectory, 0u)
+          << c.name;
+    } else {
+      EXPECT_EQ(ReadWholeFile(target), "old") << c.name;
+      EXPECT_EQ(ReadWholeFile(dir + L"\\part"), "new+") << c.name;
+    }
+  }
+  EXPECT_EQ(platform.GetAttributes(Path("1\\none.txt")), kNoAttributes);
+  EXPECT_EQ(platform.GetAttributes(Path("none\\a.txt")), kNoAttributes);
+  EXPECT_EQ(platform.GetAttributes(Path("5\\" + kFileName)) & kAttrReadOnly, kAttrReadOnly);
+}
+
 TEST_F(Win32PlatformTest, OpenModesShareAsDeclared) {
   const uint32_t ok = kErrorSuccess;
   const uint32_t busy = kErrorSharingViolation;

@@ -106,6 +106,10 @@ class TimingStream : public FileStream {
     Timed t(times_, "Size");
     return inner_->Size();
   }
+  uint32_t RenameTo(const std::string& path) override {
+    Timed t(times_, "RenameOpen");
+    return inner_->RenameTo(path);
+  }
 
  private:
   std::unique_ptr<FileStream> inner_;
@@ -136,6 +140,10 @@ class TimingPlatform : public Platform {
   bool DirectoryExists(const std::string& path) override {
     Timed t(times_, "DirectoryExists");
     return inner_.DirectoryExists(path);
+  }
+  uint32_t GetAttributes(const std::string& path) override {
+    Timed t(times_, "GetAttributes");
+    return inner_.GetAttributes(path);
   }
   bool CreateDir(const std::string& path) override {
     Timed t(times_, "CreateDir");

@@ -325,6 +325,10 @@ struct MemoryPlatform::State {
     return result;
   }
 
+  // The rename of an open file through its handle (FileStream::RenameTo).
+  uint32_t RenameOpen(const std::string& fromKey, const std::shared_ptr<FileData>& data,
+                      const std::string& to);
+
   // Looks a path up the way the file system does: not-ready drives and missing parents fail.
   Found Find(const Resolved& path) const {
     Found found;
@@ -657,6 +661,14 @@ class MemoryPlatform::State::Stream final : public FileStream {
   int64_t Size() override { return *owner_ ? data_->Size() : -1; }
   uint32_t LastError() const override { return lastError_; }
 
+  uint32_t RenameTo(const std::string& path) override {
+    State* state = *owner_;
+    if (!state) return kErrorInvalidHandle;
+    const uint32_t error = state->RenameOpen(pathKey_, data_, path);
+    if (error == 0) pathKey_ = state->Resolve(path).Key();
+    return error;
+  }
+
  private:
   int64_t Fail(uint32_t error) {
     lastError_ = error;
@@ -672,6 +684,30 @@ class MemoryPlatform::State::Stream final : public FileStream {
   bool diskFull_ = false;
   uint32_t lastError_ = 0;
 };
+
+// As a rename through an open handle: the file keeps its data and its open stream, the target
+// name must be free and on the same drive, and no other open of the file may be in the way.
+uint32_t MemoryPlatform::State::RenameOpen(const std::string& fromKey,
+                                           const std::shared_ptr<FileData>& data,
+                                           const std::string& to) {
+  const Resolved source = Resolve(fromKey);
+  const Resolved target = Resolve(to);
+  if (const uint32_t fault = Count(Op::Rename, {source.Key(), target.Key()})) return fault;
+  const Found found = Find(source);
+  if (found.error != 0 || found.node->file != data) return kErrorFileNotFound;
+  if (source.drive != target.drive) return kErrorNotSameDevice;
+  if (target.parts.empty()) return kErrorAccessDenied;
+  const Found existing = Find(target);
+  if (existing.error == 0) return kErrorAlreadyExists;
+  if (existing.error != kErrorFileNotFound) return existing.error;
+  if (data->opens > 1) return kErrorSharingViolation;
+  if (target.parts.back().size() > kMaxNameLength) return kErrorInvalidName;
+  std::shared_ptr<Node> node = found.node;
+  found.parent->children.erase(Upper(source.parts.back()));
+  node->name = target.parts.back();
+  existing.parent->children[Upper(node->name)] = node;
+  return 0;
+}
 
 class MemoryPlatform::State::Link final : public ShellLink {
  public:
@@ -940,6 +976,11 @@ void MemoryPlatform::FindClose(SearchRec& rec) {
 bool MemoryPlatform::FileExists(const std::string& path) {
   const State::Found found = state_->Find(state_->Resolve(path));
   return found.error == 0 && !found.node->IsFolder();
+}
+
+uint32_t MemoryPlatform::GetAttributes(const std::string& path) {
+  const State::Found found = state_->Find(state_->Resolve(path));
+  return found.error == 0 ? found.node->attr : kNoAttributes;
 }
 
 bool MemoryPlatform::DirectoryExists(const std::string& path) {

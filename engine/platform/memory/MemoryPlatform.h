@@ -42,7 +42,7 @@ class MemoryPlatform : public Platform {
     Write,      ///< one FileStream::Write call
     CreateDir,
     Delete,
-    Rename,     ///< RenameFile and ReplaceFile
+    Rename,     ///< RenameFile, ReplaceFile and FileStream::RenameTo
     RegCreateKey,
     RegOpenKey,
     RegSetValue,
@@ -158,6 +158,7 @@ class MemoryPlatform : public Platform {
   void FindClose(SearchRec& rec) override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
+  uint32_t GetAttributes(const std::string& path) override;
   bool CreateDir(const std::string& path) override;
   /// CreateDir, recording the folder in protectedFolders (a fault of Op::CreateDir applies).
   bool CreateProtectedDir(const std::string& path) override;

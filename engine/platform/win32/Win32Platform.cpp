@@ -2,8 +2,11 @@
 #include "engine/platform/win32/Win32Platform.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "engine/Errors.h"
 #include "engine/platform/ErrorCodes.h"
@@ -108,6 +111,8 @@ class Win32FileStream : public FileStream {
   }
 
   uint32_t LastError() const override { return lastError; }
+
+  uint32_t RenameTo(const std::string& path) override;
 
  private:
   // One ReadFile/WriteFile call moves at most a DWORD's worth; the caller sees a shorter count.
@@ -339,6 +344,65 @@ bool WidePath(const std::string& path, std::wstring& wide) {
   return false;
 }
 
+// The NT form of a path that the wide functions take ("\\??\\C:\\a", "\\??\\UNC\\server\\share\\a"), or "".
+std::wstring NtPathName(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + path.substr(4);
+  const std::wstring full = FullPath(path);
+  if (full.rfind(L"\\\\.\\", 0) == 0 || full.rfind(L"\\\\?\\", 0) == 0) {
+    return L"\\??\\" + full.substr(4);
+  }
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+  if (full.size() >= 3 && full[1] == L':') return L"\\??\\" + full;
+  return {};
+}
+
+// The rename through the open handle is NtSetInformationFile's FileRenameInformation, which
+// every Windows NT has (SetFileInformationByHandle, its documented form, came with Vista).
+// It saves MoveFileEx's opening of the file by name, its look-up of the target and its close.
+using NtSetInformationFileFn = LONG(WINAPI*)(HANDLE, void* ioStatus, void* information,
+                                             ULONG length, int informationClass);
+using RtlNtStatusToDosErrorFn = ULONG(WINAPI*)(LONG status);
+constexpr int kFileRenameInformation = 10;
+
+// FILE_RENAME_INFORMATION, with the name following the fixed part.
+struct RenameInformation {
+  BOOLEAN replaceIfExists;
+  HANDLE rootDirectory;
+  ULONG fileNameLength;  // in bytes
+  WCHAR fileName[1];
+};
+
+uint32_t Win32FileStream::RenameTo(const std::string& path) {
+  static const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");  // mapped into every process
+  static const auto setInformation =
+      ntdll ? ProcAs<NtSetInformationFileFn>(GetProcAddress(ntdll, "NtSetInformationFile"))
+            : nullptr;
+  static const auto toDosError =
+      ntdll ? ProcAs<RtlNtStatusToDosErrorFn>(GetProcAddress(ntdll, "RtlNtStatusToDosError"))
+            : nullptr;
+  if (setInformation == nullptr || toDosError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+  std::wstring wide;
+  if (!WidePath(path, wide)) return ERROR_INVALID_NAME;
+  const std::wstring ntName = NtPathName(wide);
+  if (ntName.empty()) return ERROR_INVALID_NAME;
+  const size_t nameBytes = ntName.size() * sizeof(WCHAR);
+  std::vector<unsigned char> buffer(offsetof(RenameInformation, fileName) + nameBytes +
+                                    sizeof(WCHAR));
+  auto* information = reinterpret_cast<RenameInformation*>(buffer.data());
+  information->replaceIfExists = FALSE;
+  information->rootDirectory = nullptr;
+  information->fileNameLength = static_cast<ULONG>(nameBytes);
+  std::memcpy(information->fileName, ntName.data(), nameBytes);
+  // IO_STATUS_BLOCK: a status or pointer, then the count.
+  struct {
+    ULONG_PTR status;
+    ULONG_PTR information;
+  } ioStatus{};
+  const LONG status = setInformation(handle, &ioStatus, buffer.data(),
+                                     static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+  return status >= 0 ? kErrorSuccess : toDosError(status);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- enumeration
@@ -387,6 +451,12 @@ DWORD Attributes(const std::string& path) {
 }
 
 }  // namespace
+
+// As FileExists: asked per file of the target folder, whose drive is there.
+uint32_t Win32Platform::GetAttributes(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes == INVALID_FILE_ATTRIBUTES ? uint32_t{kNoAttributes} : uint32_t{attributes};
+}
 
 bool Win32Platform::FileExists(const std::string& path) {
   const DWORD attributes = Attributes(path);
@@ -475,7 +545,7 @@ OpenResult Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
       disposition = CREATE_ALWAYS;
       break;
     case OpenMode::CreateNew:
-      access = GENERIC_READ | GENERIC_WRITE;
+      access = GENERIC_READ | GENERIC_WRITE | DELETE;  // DELETE: renamed through the handle
       disposition = CREATE_NEW;
       break;
     case OpenMode::CreateShareRead:

@@ -14,6 +14,7 @@ class Win32Platform : public Platform {
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
+  uint32_t GetAttributes(const std::string& path) override;
   bool CreateDir(const std::string& path) override;
   bool CreateProtectedDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
