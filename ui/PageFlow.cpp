@@ -31,4 +31,8 @@ bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint3
   return now - lastRepaint >= kFileLabelInterval;  // unsigned: right across the clock's wrap
 }
 
+bool DispatchMessagesNow(uint32_t queueStatus, uint32_t now, uint32_t lastDispatch) {
+  return queueStatus != 0 || now - lastDispatch >= kMessagePumpInterval;
+}
+
 }  // namespace installer

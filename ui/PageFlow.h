@@ -36,4 +36,16 @@ inline constexpr int32_t kFileLabelImmediateUnits = 64;
 /// text at the next one.
 bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint32_t lastRepaint);
 
+/// Between two files of the copy the install page asks the queue whether anything waits
+/// (GetQueueStatus, one cheap question) and dispatches messages only when something does. It
+/// still dispatches at least this often (milliseconds), whatever the answer: under Wine input
+/// reaches the queue only while messages are being fetched, so a keypress waits at most this
+/// long, far below what a person notices.
+inline constexpr uint32_t kMessagePumpInterval = 10;
+
+/// Whether the install page dispatches messages before the next file, given the queue's
+/// status (GetQueueStatus(QS_ALLINPUT): what arrived since the last question and what waits),
+/// the time now and the time of the last dispatching (milliseconds of a wrapping clock).
+bool DispatchMessagesNow(uint32_t queueStatus, uint32_t now, uint32_t lastDispatch);
+
 }  // namespace installer

@@ -57,6 +57,7 @@ class TForm3 : public SkinnedPage, public InstallObserver {
   uint8_t majorVersion_ = 0;
   uint32_t (*clock_)() = nullptr;
   int32_t lastProgress_ = 0;         ///< the position the last file reported
+  uint32_t lastDispatch_ = 0;        ///< when ProcessMessages last dispatched messages
   uint32_t fileLabelRepainted_ = 0;  ///< clock at the file label's last repaint
   bool fileLabelBehind_ = false;     ///< the label's text is newer than its last repaint
 

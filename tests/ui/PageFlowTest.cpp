@@ -80,5 +80,33 @@ TEST(PageFlowTest, FileLabelRepaintsAtMostEveryIntervalExceptForLargerFiles) {
   }
 }
 
+// GetQueueStatus(QS_ALLINPUT) as the page gets it: changed bits in the high word, waiting
+// bits in the low one (QS_KEY 0x01, QS_POSTMESSAGE 0x08, QS_TIMER 0x10, QS_PAINT 0x20).
+TEST(PageFlowTest, MessagesAreDispatchedWhenAnyWaitOrTheIntervalHasPassed) {
+  constexpr uint32_t kKeyArrived = 0x00010001;
+  constexpr uint32_t kPaintWaits = 0x0020;  // seen before, still there
+  constexpr uint32_t kPostedSinceLastQuestion = 0x00080000;
+  constexpr uint32_t kTimerWaits = 0x0010;
+  const struct {
+    uint32_t status, now, last;
+    bool dispatch;
+  } cases[] = {
+      {0, 1000, 995, false},                  // nothing, 5 ms after the last dispatching
+      {0, 1000, 991, false},                  // 9 ms
+      {0, 1000, 990, true},                   // 10 ms: time to fetch what the display holds
+      {kKeyArrived, 1000, 999, true},         // a key waits
+      {kPaintWaits, 1000, 1000, true},        // a repaint waits
+      {kPostedSinceLastQuestion, 1000, 1000, true},
+      {kTimerWaits, 1000, 1000, true},
+      {0, 3, 0xFFFFFFFAu, false},             // across the clock's wrap: 9 ms later is not due,
+      {0, 4, 0xFFFFFFFAu, true},              // 10 ms later is
+      {0, 1000, 0, true},                     // the first file of a run
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DispatchMessagesNow(c.status, c.now, c.last), c.dispatch)
+        << std::hex << c.status << std::dec << " at " << c.now << ", last " << c.last;
+  }
+}
+
 }  // namespace
 }  // namespace installer
