@@ -21,10 +21,11 @@ bool UsesNewFinishPicture(uint8_t majorVersion);
 /// Where a page of `pageSize` lands when centred on a desktop of `desktopSize`.
 int CentredPosition(int desktopSize, int pageSize);
 
-/// While small files go by, the file label is repainted at most this often (milliseconds):
-/// under Wine every repaint of a page with a see-through colour costs about a millisecond,
-/// more than copying a small file, and no screen shows a name for less than a frame anyway.
-inline constexpr uint32_t kFileLabelInterval = 20;
+/// While small files go by, the file label is repainted at most this often (milliseconds), 25
+/// times a second: under Wine every repaint of a page with a see-through colour costs about
+/// two milliseconds (the display's shape of the page is worked out again from every pixel),
+/// more than copying a small file, and a name shown for less than this cannot be read anyway.
+inline constexpr uint32_t kFileLabelInterval = 40;
 /// A file of this many progress units (1000 bytes) or more always shows its name before its
 /// copy begins: from a disc it takes long enough to be read.
 inline constexpr int32_t kFileLabelImmediateUnits = 64;
@@ -37,11 +38,12 @@ inline constexpr int32_t kFileLabelImmediateUnits = 64;
 bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint32_t lastRepaint);
 
 /// Between two files of the copy the install page asks the queue whether anything waits
-/// (GetQueueStatus, one cheap question) and dispatches messages only when something does. It
-/// still dispatches at least this often (milliseconds), whatever the answer: under Wine input
-/// reaches the queue only while messages are being fetched, so a keypress waits at most this
-/// long, far below what a person notices.
-inline constexpr uint32_t kMessagePumpInterval = 10;
+/// (GetQueueStatus, one question) and dispatches messages only when something does. It still
+/// dispatches at least this often (milliseconds), whatever the answer: under Wine input reaches
+/// the queue only while messages are being fetched, so a keypress waits at most this long, far
+/// below what a person notices. It is the file label's pace: while small files go by, the
+/// label's repaint is what waits most of the time, and its dispatching fetches the input too.
+inline constexpr uint32_t kMessagePumpInterval = kFileLabelInterval;
 
 /// Whether the install page dispatches messages before the next file, given the queue's
 /// status (GetQueueStatus(QS_ALLINPUT): what arrived since the last question and what waits),

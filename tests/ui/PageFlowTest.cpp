@@ -63,15 +63,15 @@ TEST(PageFlowTest, FileLabelRepaintsAtMostEveryIntervalExceptForLargerFiles) {
     bool repaint;
   } cases[] = {
       {0, 4, 1000, 990, false},         // a small file 10 ms after the last repaint
-      {0, 4, 1000, 981, false},         // 19 ms
-      {0, 4, 1000, 980, true},          // 20 ms: time for the next one
+      {0, 4, 1000, 961, false},         // 39 ms
+      {0, 4, 1000, 960, true},          // 40 ms: time for the next one
       {0, 4, 1000, 0, true},            // the first file of the run
       {100, 163, 1000, 999, false},     // 63 units: still a small file
       {100, 164, 1000, 999, true},      // 64 units and more show their name at once
       {100, 5000, 1000, 1000, true},
       {5, 5, 1000, 995, false},         // a file that adds nothing to the gauge
-      {0, 4, 3, 0xFFFFFFF0u, false},    // across the clock's wrap: 19 ms later is not due,
-      {0, 4, 4, 0xFFFFFFF0u, true},     // 20 ms later is
+      {0, 4, 23, 0xFFFFFFF0u, false},   // across the clock's wrap: 39 ms later is not due,
+      {0, 4, 24, 0xFFFFFFF0u, true},    // 40 ms later is
       {2147483000, 2147483647, 7, 6, true},  // a jump near the top of the range
   };
   for (const auto& c : cases) {
@@ -92,14 +92,14 @@ TEST(PageFlowTest, MessagesAreDispatchedWhenAnyWaitOrTheIntervalHasPassed) {
     bool dispatch;
   } cases[] = {
       {0, 1000, 995, false},                  // nothing, 5 ms after the last dispatching
-      {0, 1000, 991, false},                  // 9 ms
-      {0, 1000, 990, true},                   // 10 ms: time to fetch what the display holds
+      {0, 1000, 961, false},                  // 39 ms
+      {0, 1000, 960, true},                   // 40 ms: time to fetch what the display holds
       {kKeyArrived, 1000, 999, true},         // a key waits
       {kPaintWaits, 1000, 1000, true},        // a repaint waits
       {kPostedSinceLastQuestion, 1000, 1000, true},
       {kTimerWaits, 1000, 1000, true},
-      {0, 3, 0xFFFFFFFAu, false},             // across the clock's wrap: 9 ms later is not due,
-      {0, 4, 0xFFFFFFFAu, true},              // 10 ms later is
+      {0, 33, 0xFFFFFFFAu, false},            // across the clock's wrap: 39 ms later is not due,
+      {0, 34, 0xFFFFFFFAu, true},             // 40 ms later is
       {0, 1000, 0, true},                     // the first file of a run
   };
   for (const auto& c : cases) {

@@ -235,10 +235,10 @@ TEST_F(WizardTest, FileLabelRepaintsArePacedButItsTextFollowsEveryFile) {
   } files[] = {
       {1000, 4, "File: CAB\\a.bin", true},     // the first file
       {1005, 8, "File: CAB\\b.bin", false},    // 5 ms later, small
-      {1019, 12, "File: CAB\\c.bin", false},   // 19 ms after the last repaint
-      {1020, 16, "File: CAB\\d.bin", true},    // 20 ms
-      {1021, 900, "File: CAB\\big.bin", true},  // large: its name shows before its copy
-      {1022, 904, "File: CAB\\e.bin", false},
+      {1039, 12, "File: CAB\\c.bin", false},   // 39 ms after the last repaint
+      {1040, 16, "File: CAB\\d.bin", true},    // 40 ms
+      {1041, 900, "File: CAB\\big.bin", true},  // large: its name shows before its copy
+      {1042, 904, "File: CAB\\e.bin", false},
   };
   for (const auto& f : files) {
     fakeClock = f.clock;
