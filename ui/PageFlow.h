@@ -26,16 +26,21 @@ int CentredPosition(int desktopSize, int pageSize);
 /// two milliseconds (the display's shape of the page is worked out again from every pixel),
 /// more than copying a small file, and a name shown for less than this cannot be read anyway.
 inline constexpr uint32_t kFileLabelInterval = 40;
-/// A file of this many progress units (1000 bytes) or more always shows its name before its
-/// copy begins: from a disc it takes long enough to be read.
+/// Before the copy's pace is known, a file of this many progress units (1000 bytes) or more
+/// shows its name before its copy begins: from a disc it takes long enough to be read.
 inline constexpr int32_t kFileLabelImmediateUnits = 64;
 
 /// Whether the file label is repainted for the file now starting, given the gauge position
 /// before it (`previous`) and with it (`progress`, which counts the file as done), the time
-/// now and the time of the label's last repaint (milliseconds of a wrapping 32-bit clock).
-/// The label's text changes for every file either way; a repaint left out shows the newer
-/// text at the next one.
-bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint32_t lastRepaint);
+/// now, the time of the label's last repaint and the time the copy started (milliseconds of a
+/// wrapping 32-bit clock). Between the paced repaints, a file shows its name at once when its
+/// copy can be expected to last the label's interval or longer: expected from the pace of
+/// the copy so far (the units done since it started), or from its size while nothing is
+/// done yet. From a disc that is most files of some size; from a fast disk almost none,
+/// where a repaint would cost more than the copy. The label's text changes for every file
+/// either way; a repaint left out shows the newer text at the next one.
+bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint32_t lastRepaint,
+                         uint32_t copyStart);
 
 /// Between two files of the copy the install page asks the queue whether anything waits
 /// (GetQueueStatus, one question) and dispatches messages only when something does. It still

@@ -135,6 +135,7 @@ void TForm3::InstallStarting() {
 }
 
 void TForm3::CopyStarting(int32_t maxValue) {
+  copyStarted_ = clock_ != nullptr ? clock_() : GetTickCount();
   SetLabelVisible(wait_, true);
   gauge_->Show();
   gauge_->SetMaxValue(maxValue);
@@ -146,7 +147,8 @@ void TForm3::FileStarting(int32_t progress, const std::string& caption) {
   gauge_->SetProgress(progress);
   const uint32_t now = clock_ != nullptr ? clock_() : GetTickCount();
   SetLabelTextQuietly(fileName_, caption);
-  fileLabelBehind_ = !RepaintFileLabelNow(previous, progress, now, fileLabelRepainted_);
+  fileLabelBehind_ =
+      !RepaintFileLabelNow(previous, progress, now, fileLabelRepainted_, copyStarted_);
   if (!fileLabelBehind_) {
     InvalidateLabel(fileName_);
     fileLabelRepainted_ = now;

@@ -59,6 +59,7 @@ class TForm3 : public SkinnedPage, public InstallObserver {
   int32_t lastProgress_ = 0;         ///< the position the last file reported
   uint32_t lastDispatch_ = 0;        ///< when ProcessMessages last dispatched messages
   uint32_t fileLabelRepainted_ = 0;  ///< clock at the file label's last repaint
+  uint32_t copyStarted_ = 0;         ///< clock when the copy started
   bool fileLabelBehind_ = false;     ///< the label's text is newer than its last repaint
 
   size_t imageToz_ = 0, imageToz2_ = 0, image1_ = 0;

@@ -56,27 +56,42 @@ TEST(PageFlowTest, FinishPictureByMajorVersionAndCentring) {
   EXPECT_EQ(CentredPosition(600, 704), -52);
 }
 
-TEST(PageFlowTest, FileLabelRepaintsAtMostEveryIntervalExceptForLargerFiles) {
+TEST(PageFlowTest, FileLabelRepaintsAtMostEveryIntervalExceptForFilesThatTakeLonger) {
   const struct {
     int32_t previous, progress;
-    uint32_t now, lastRepaint;
+    uint32_t now, lastRepaint, copyStart;
     bool repaint;
   } cases[] = {
-      {0, 4, 1000, 990, false},         // a small file 10 ms after the last repaint
-      {0, 4, 1000, 961, false},         // 39 ms
-      {0, 4, 1000, 960, true},          // 40 ms: time for the next one
-      {0, 4, 1000, 0, true},            // the first file of the run
-      {100, 163, 1000, 999, false},     // 63 units: still a small file
-      {100, 164, 1000, 999, true},      // 64 units and more show their name at once
-      {100, 5000, 1000, 1000, true},
-      {5, 5, 1000, 995, false},         // a file that adds nothing to the gauge
-      {0, 4, 23, 0xFFFFFFF0u, false},   // across the clock's wrap: 39 ms later is not due,
-      {0, 4, 24, 0xFFFFFFF0u, true},    // 40 ms later is
-      {2147483000, 2147483647, 7, 6, true},  // a jump near the top of the range
+      // The pace: at most one repaint every 40 ms while small files go by.
+      {0, 4, 1000, 990, 990, false},     // a small file 10 ms after the last repaint
+      {0, 4, 1000, 961, 961, false},     // 39 ms
+      {0, 4, 1000, 960, 960, true},      // 40 ms: time for the next one
+      {0, 4, 1000, 0, 0, true},          // the first file of the run
+      {5, 5, 1000, 995, 0, false},       // a file that adds nothing to the gauge
+      {0, 4, 23, 0xFFFFFFF0u, 0xFFFFFFF0u, false},  // across the clock's wrap: 39 ms later
+      {0, 4, 24, 0xFFFFFFF0u, 0xFFFFFFF0u, true},   // is not due, 40 ms later is
+      // Nothing done yet: the file's size decides.
+      {0, 63, 1000, 999, 999, false},
+      {0, 64, 1000, 999, 999, true},
+      // A copy from a disc, 1,000 units (1 MB) in 500 ms: a 64-unit file takes 32 ms and
+      // waits its turn, an 80-unit one takes 40 ms and shows its name at once.
+      {1000, 1064, 1500, 1490, 1000, false},
+      {1000, 1080, 1500, 1490, 1000, true},
+      // From a fast disk, 100,000 units in 1,000 ms: even a 3,200-unit file takes 32 ms.
+      {100000, 103200, 2000, 1990, 1000, false},
+      {100000, 104000, 2000, 1990, 1000, true},
+      // A clock that has not moved since the copy started counts as 1 ms.
+      {100, 4100, 1000, 1000, 1000, true},
+      {100, 3999, 1000, 1000, 1000, false},
+      // The pace across the clock's wrap, and a jump near the top of the range.
+      {1000, 1080, 0x000001F0u, 0x000001E0u, 0xFFFFFFFCu, true},
+      {2147483000, 2147483647, 7, 6, 0, false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RepaintFileLabelNow(c.previous, c.progress, c.now, c.lastRepaint), c.repaint)
-        << c.previous << " -> " << c.progress << " at " << c.now << ", last " << c.lastRepaint;
+    EXPECT_EQ(RepaintFileLabelNow(c.previous, c.progress, c.now, c.lastRepaint, c.copyStart),
+              c.repaint)
+        << c.previous << " -> " << c.progress << " at " << c.now << ", last " << c.lastRepaint
+        << ", copy from " << c.copyStart;
   }
 }
 
