@@ -3,11 +3,11 @@
 #   bash tools/bench/profile.sh
 # 1. the engine alone and 2. the real install page, each with every platform call timed
 #    (bench_engine --profile, bench_pages --profile);
-# 3. per file, the Windows API calls of the engine (WINEDEBUG=+relay), the wineserver requests
-#    (the server's own trace, wineserver -d1) and the Linux system calls of the process
-#    (strace), each counted on a 200-file sample and on the same medium without it, the
-#    difference divided by 200;
-# 4. per file, the window-surface flushes of the install page (WINEDEBUG=trace+bitblt).
+# 3. and 4. per file, for the engine alone and through the real install page: the Windows API
+#    calls the program makes (WINEDEBUG=+relay), the wineserver requests (the server's own
+#    trace, wineserver -d1) and the Linux system calls of the process (strace), each counted
+#    on a 200-file sample and on the same medium without it, the difference divided by 200;
+# 5. per file, the window-surface flushes of the install page (WINEDEBUG=trace+bitblt).
 # Uses run.sh's build and generated tree when they are there. Output on stdout.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -91,37 +91,55 @@ exe_calls() {
   grep -E '^[0-9a-f]+:Call ' "$1" | grep -E 'ret=0*14[0-9a-f]{7}$' |
     sed -E 's/^[0-9a-f]+:Call ([A-Za-z0-9_]+\.[A-Za-z0-9_@]+).*/\1/' | count_lines
 }
-for m in sample empty; do
-  WINEDEBUG=+relay run_on "$m" wine64 "$win/tools/bench/bench_engine.exe" >/dev/null 2>"$out/relay-$m.log"
-  exe_calls "$out/relay-$m.log" >"$out/relay-$m.count"
+# Counts for program P (engine: bench_engine, pages: bench_pages, the real install page) on
+# medium M: its API calls, the server's requests and the process's system calls.
+count_program() {
+  local p=$1 m=$2 exe
+  case $p in
+    engine) exe="$win/tools/bench/bench_engine.exe" ;;
+    pages) exe="$win/tools/bench/bench_pages.exe" ;;
+  esac
+  WINEDEBUG=+relay run_on "$m" wine64 "$exe" >/dev/null 2>"$out/relay-$p-$m.log"
+  exe_calls "$out/relay-$p-$m.log" >"$out/relay-$p-$m.count"
+  rm -f "$out/relay-$p-$m.log"
   # The requests are traced by the server itself: one in the foreground, tracing, for this
   # run; only what comes after the reset and the start of Wine's services is counted.
   wineserver -k
-  wineserver -f -d1 2>"$out/server-$m.log" &
+  wineserver -f -d1 2>"$out/server-$p-$m.log" &
   server_pid=$!
   run_on "$m" wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
-  from=$(($(wc -l <"$out/server-$m.log") + 1))
-  (cd "$out/$m" && wine64 "$win/tools/bench/bench_engine.exe" >/dev/null 2>&1)
+  from=$(($(wc -l <"$out/server-$p-$m.log") + 1))
+  (cd "$out/$m" && wine64 "$exe" >/dev/null 2>&1)
   wineserver -k
   wait "$server_pid" || true
   wineserver -p
   # Requests only ("name( fields )"), not their replies ("name() = status { fields }").
-  tail -n +"$from" "$out/server-$m.log" | sed -nE 's/^[0-9a-f]+: ([a-z_]+)\( .*/\1/p' |
-    count_lines >"$out/server-$m.count"
-  run_on "$m" strace -f -qq -o "$out/strace-$m.log" wine64 "$win/tools/bench/bench_engine.exe" >/dev/null
-  sed -nE 's/^[0-9]+ +([a-z_0-9]+)\(.*/\1/p' "$out/strace-$m.log" | count_lines >"$out/strace-$m.count"
+  tail -n +"$from" "$out/server-$p-$m.log" | sed -nE 's/^[0-9a-f]+: ([a-z_]+)\( .*/\1/p' |
+    count_lines >"$out/server-$p-$m.count"
+  run_on "$m" strace -f -qq -o "$out/strace-$p-$m.log" wine64 "$exe" >/dev/null
+  sed -nE 's/^[0-9]+ +([a-z_0-9]+)\(.*/\1/p' "$out/strace-$p-$m.log" | count_lines \
+    >"$out/strace-$p-$m.count"
+}
+for m in sample empty; do
+  count_program engine "$m"
+  count_program pages "$m"
   WINEDEBUG=trace+bitblt run_on "$m" wine64 "$win/tools/bench/bench_pages.exe" >/dev/null 2>"$out/bitblt-$m.log"
   # Every flush once as "WxH" (the whole surface) and once with the part that was drawn.
   grep -o 'flushing .* bounds ([0-9,]*)-([0-9,]*)' "$out/bitblt-$m.log" |
     sed -E 's/flushing [^ ]+ ([0-9]+x[0-9]+) bounds (.*)/\1\n\1:\2/' | count_lines >"$out/bitblt-$m.count"
 done
-echo "== 3. per file copied by the engine (200-file sample less the empty medium, / 200)"
-echo "Windows API calls made by the program:"
-per_file "$out/relay-sample.count" "$out/relay-empty.count"
-echo "wineserver requests:"
-per_file "$out/server-sample.count" "$out/server-empty.count"
-echo "Linux system calls of the Windows process:"
-per_file "$out/strace-sample.count" "$out/strace-empty.count"
-echo
-echo "== 4. per file on the install page: window-surface flushes (surface size: flushed part)"
+for p in engine pages; do
+  case $p in
+    engine) echo "== 3. per file copied by the engine alone (200-file sample less the empty medium, / 200)" ;;
+    pages) echo "== 4. the same through the install page (bench_pages: the engine with the page's reports)" ;;
+  esac
+  echo "Windows API calls made by the program:"
+  per_file "$out/relay-$p-sample.count" "$out/relay-$p-empty.count"
+  echo "wineserver requests:"
+  per_file "$out/server-$p-sample.count" "$out/server-$p-empty.count"
+  echo "Linux system calls of the Windows process:"
+  per_file "$out/strace-$p-sample.count" "$out/strace-$p-empty.count"
+  echo
+done
+echo "== 5. per file on the install page: window-surface flushes (surface size: flushed part)"
 per_file "$out/bitblt-sample.count" "$out/bitblt-empty.count"

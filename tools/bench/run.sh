@@ -286,103 +286,17 @@ rm -rf "$out/cp-target" "$drive_c/bench-xcopy" "$drive_c/bench-nsis"
 
 # ---------------------------------------------------------------- the table
 
-# Median of column COL (1-based) of FILE.
-median() {
-  awk -v c="$2" '{print $c}' "$1" | sort -n |
-    awk '{v[NR] = $1} END {if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'
-}
-# A value of a "key=value" line.
-field() { tr ' ' '\n' <"$1" | sed -n "s/^$2=//p" | head -n 1; }
-secs() { awk -v ms="$1" 'BEGIN {printf "%.2f", ms / 1000}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-mib() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
-verdict() { if awk "BEGIN {exit !($1)}"; then echo PASS; else echo FAIL; fi; }
-
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
+cat >"$raw/run.info" <<EOF
+workloads="$workloads"
+runs=$runs
+load_start="$load_start"
+load_end="$load_end"
+wine_version="$(wine64 --version)"
+cores=$(nproc)
+date="$(date -u '+%Y-%m-%d %H:%M UTC')"
+EOF
 results="$out/results.md"
-{
-  echo "# Benchmark: setup.exe and its peers ($(date -u '+%Y-%m-%d %H:%M UTC'))"
-  echo
-  echo "$(nproc) cores, $(wine64 --version), medians of $runs runs, warm cache, target removed before"
-  echo "every run. Load average before: $load_start; after: $load_end."
-  echo
-  echo "## Wall time (seconds, median)"
-  echo
-  echo "setup.exe is timed from the Enter that starts the copy to the finish page on screen, and"
-  echo "from its process start to the finish page (the wizard's two pages and key presses"
-  echo "included); it also installs the system library, the font, the shortcuts and the registry"
-  echo "entries after the copy. The engine runs the same installation without a window. xcopy,"
-  echo "NSIS and the engine are timed from process start to exit, cp -r natively."
-  echo
-  echo "| workload | files | bytes | cp -r | xcopy /E /I /Q | NSIS /S | engine alone | setup.exe Enter→finish | setup.exe start→finish | setup ÷ cp | setup ÷ NSIS | setup ÷ xcopy | engine ÷ cp |"
-  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-  for w in $workloads; do
-    files=$(field "$raw/$w.engine" files)
-    bytes=$(field "$raw/$w.engine" bytes)
-    cp_ms=$(median "$raw/$w.cp" 1); xc_ms=$(median "$raw/$w.xcopy" 1); ns_ms=$(median "$raw/$w.nsis" 1)
-    en_ms=$(median "$raw/$w.engine" 1); se_ms=$(median "$raw/$w.setup" 2); ss_ms=$(median "$raw/$w.setup" 1)
-    echo "| $w | $files | $bytes | $(secs "$cp_ms") | $(secs "$xc_ms") | $(secs "$ns_ms") | $(secs "$en_ms") | $(secs "$se_ms") | $(secs "$ss_ms") | $(ratio "$se_ms" "$cp_ms") | $(ratio "$se_ms" "$ns_ms") | $(ratio "$se_ms" "$xc_ms") | $(ratio "$en_ms" "$cp_ms") |"
-  done
-  echo
-  echo "## Memory, repaints, start-up"
-  echo
-  echo "Peak memory is the kernel's high-water mark of the resident set (VmHWM) of the Windows"
-  echo "process, read on the finish page; Wine's own libraries count in it, hence the minimal"
-  echo "window program beside it. Gauge repaints: the real install page run in process by"
-  echo "bench_pages on the same medium, every paint of the gauge counted. First page: process"
-  echo "start to the window mapped and to its picture on the screen."
-  echo
-  echo "| workload | setup.exe peak memory (MiB) | above the minimal window (MiB) | gauge repaints | install page in process (s) |"
-  echo "|---|---|---|---|---|"
-  min_hwm=$(median "$raw/startup.minimal" 3)
-  for w in $workloads; do
-    hwm=$(median "$raw/$w.setup" 4)
-    echo "| $w | $(mib "$hwm") | $(mib $((hwm - min_hwm))) | $(field "$raw/$w.pages" repaints) | $(secs "$(field "$raw/$w.pages" ms)") |"
-  done
-  echo
-  echo "| program | window mapped (ms) | picture on screen (ms) | peak memory (MiB) |"
-  echo "|---|---|---|---|"
-  echo "| setup.exe, welcome page | $(median "$raw/startup.setup" 1) | $(median "$raw/startup.setup" 2) | $(mib "$(median "$raw/startup.setup" 3)") |"
-  echo "| minimal window program | $(median "$raw/startup.minimal" 1) | $(median "$raw/startup.minimal" 2) | $(mib "$min_hwm") |"
-  echo
-  echo "Of setup.exe's start-up, decoding all six page pictures (each is decoded when its page first paints) takes $(field "$raw/$first.pages" decode_ms) ms and creating"
-  echo "the four pages (their pictures not yet decoded) $(field "$raw/$first.pages" create_ms) ms (bench_pages, measured in process)."
-  echo
-  echo "## Targets"
-  echo
-  echo "| target | measured | result |"
-  echo "|---|---|---|"
-  for w in $workloads; do
-    se_ms=$(median "$raw/$w.setup" 2)
-    for peer in nsis xcopy; do
-      p_ms=$(median "$raw/$w.$peer" 1)
-      echo "| $w: setup.exe ahead of $peer | $(secs "$se_ms") s vs $(secs "$p_ms") s | $(verdict "$se_ms < $p_ms") |"
-    done
-    if [ "$w" != B ]; then
-      cp_ms=$(median "$raw/$w.cp" 1)
-      echo "| $w: setup.exe at most 2x cp -r | $(ratio "$se_ms" "$cp_ms")x | $(verdict "$se_ms <= 2 * $cp_ms") |"
-    fi
-    repaints=$(field "$raw/$w.pages" repaints)
-    echo "| $w: gauge repaints ≤ 101 | $repaints | $(verdict "$repaints <= 101") |"
-    if [ "$w" = B ]; then
-      hwm=$(median "$raw/B.setup" 4)
-      echo "| B: setup.exe peak memory under 32 MiB | $(mib "$hwm") MiB ($(mib $((hwm - min_hwm))) MiB above the minimal window) | $(verdict "$hwm < 32 * 1024") |"
-    fi
-  done
-  first_setup=$(median "$raw/startup.setup" 2)
-  first_min=$(median "$raw/startup.minimal" 2)
-  echo "| first page within 100 ms of the minimal window | $first_setup ms vs $first_min ms | $(verdict "$first_setup - $first_min <= 100") |"
-  echo
-  echo "## Every run (ms)"
-  echo
-  echo "setup.exe: start→finish, Enter→finish, start→welcome picture, VmHWM KiB. Start-up:"
-  echo "mapped, painted, VmHWM KiB."
-  echo
-  echo '```'
-  for f in "$raw"/*; do
-    printf '%s: %s\n' "$(basename "$f")" "$(cut -d' ' -f1-4 "$f" | paste -sd'|' | sed 's/|/ | /g')"
-  done
-  echo '```'
-} >"$results"
+bash tools/bench/report.sh "$raw" >"$results"
 cat "$results"
 log "results saved to $results; raw figures in $raw"
