@@ -11,6 +11,11 @@
 namespace installer {
 namespace {
 
+// An attribute word from Platform::GetAttributes that names a folder.
+bool IsFolder(uint32_t attributes) {
+  return attributes != kNoAttributes && (attributes & kAttrDirectory) != 0;
+}
+
 std::string SystemText(Platform& platform, uint32_t code) {
   return TrimSystemMessage(platform.SystemErrorMessage(code));
 }
@@ -124,7 +129,7 @@ void CopyProductFiles(InstallSession& session, InstallObserver& observer) {
     // destination name, so a rerun after an interruption heals the installation. One lookup
     // tells a file from a folder (which the copy refuses) and from nothing.
     const uint32_t existing = platform.GetAttributes(session.DstPath);
-    if (existing == kNoAttributes || (existing & kAttrDirectory) != 0) {
+    if (existing == kNoAttributes || IsFolder(existing)) {
       CopyFileStream(platform, session.SrcPath, session.DstPath, existing);
     }
   }
@@ -171,7 +176,7 @@ void CopyFileStream(Platform& platform, const std::string& source,
   }
   // Creating a file over a folder is refused with "access denied"; say so before any byte
   // is written beside it.
-  if (destinationAttributes != kNoAttributes && (destinationAttributes & kAttrDirectory) != 0) {
+  if (IsFolder(destinationAttributes)) {
     RaiseCannotCreate(platform, destination, kErrorAccessDenied);
   }
   // The temporary copy is only ever a file this call creates: an existing name is never

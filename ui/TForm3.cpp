@@ -120,7 +120,7 @@ void TForm3::RepaintFileLabelIfBehind() {
 // asking whether anything waits is one round trip. Whatever waits is dispatched before the
 // next file, as before.
 void TForm3::ProcessMessages() {
-  const uint32_t now = clock_ != nullptr ? clock_() : GetTickCount();
+  const uint32_t now = Now();
   if (!DispatchMessagesNow(GetQueueStatus(QS_ALLINPUT), now, lastDispatch_)) {
     if (Application::Terminated()) throw ProcessEnded{};
     return;
@@ -135,7 +135,7 @@ void TForm3::InstallStarting() {
 }
 
 void TForm3::CopyStarting(int32_t maxValue) {
-  copyStarted_ = clock_ != nullptr ? clock_() : GetTickCount();
+  copyStarted_ = Now();
   SetLabelVisible(wait_, true);
   gauge_->Show();
   gauge_->SetMaxValue(maxValue);
@@ -145,7 +145,7 @@ void TForm3::FileStarting(int32_t progress, const std::string& caption) {
   const int32_t previous = lastProgress_;
   lastProgress_ = progress;
   gauge_->SetProgress(progress);
-  const uint32_t now = clock_ != nullptr ? clock_() : GetTickCount();
+  const uint32_t now = Now();
   SetLabelTextQuietly(fileName_, caption);
   fileLabelBehind_ =
       !RepaintFileLabelNow(previous, progress, now, fileLabelRepainted_, copyStarted_);

@@ -38,6 +38,8 @@ class TForm3 : public SkinnedPage, public InstallObserver {
   TGauge& Gauge() { return *gauge_; }
   /// The clock of the file label's repaint pacing (GetTickCount unless a test sets another).
   void SetClockForTesting(uint32_t (*clock)()) { clock_ = clock; }
+  /// The page's clock: GetTickCount unless a test set another.
+  uint32_t Now() const { return clock_ != nullptr ? clock_() : GetTickCount(); }
 
   // Hotspot indices, for tests that click them.
   size_t NextHotspot() const { return next_; }

@@ -325,6 +325,15 @@ struct MemoryPlatform::State {
     return result;
   }
 
+  // Moves the entry found at `source` to the name `target`, whose folder `to` found.
+  static void Relink(const Found& from, const Resolved& source, const Found& to,
+                     const Resolved& target) {
+    std::shared_ptr<Node> node = from.node;
+    from.parent->children.erase(Upper(source.parts.back()));
+    node->name = target.parts.back();
+    to.parent->children[Upper(node->name)] = node;
+  }
+
   // The rename of an open file through its handle (FileStream::RenameTo).
   uint32_t RenameOpen(const std::string& fromKey, const std::shared_ptr<FileData>& data,
                       const std::string& to);
@@ -702,10 +711,7 @@ uint32_t MemoryPlatform::State::RenameOpen(const std::string& fromKey,
   if (existing.error != kErrorFileNotFound) return existing.error;
   if (data->opens > 1) return kErrorSharingViolation;
   if (target.parts.back().size() > kMaxNameLength) return kErrorInvalidName;
-  std::shared_ptr<Node> node = found.node;
-  found.parent->children.erase(Upper(source.parts.back()));
-  node->name = target.parts.back();
-  existing.parent->children[Upper(node->name)] = node;
+  Relink(found, source, existing, target);
   return 0;
 }
 
@@ -1056,10 +1062,7 @@ uint32_t MemoryPlatform::Move(const std::string& from, const std::string& to, bo
   if (found.node->IsFolder() && targetKey.compare(0, sourceKey.size() + 1, sourceKey + "\\") == 0) {
     return kErrorAccessDenied;  // a folder cannot move into itself
   }
-  std::shared_ptr<Node> node = found.node;
-  found.parent->children.erase(Upper(source.parts.back()));
-  node->name = target.parts.back();
-  existing.parent->children[Upper(node->name)] = node;
+  state_->Relink(found, source, existing, target);
   return 0;
 }
 

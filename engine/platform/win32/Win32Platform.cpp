@@ -348,9 +348,7 @@ bool WidePath(const std::string& path, std::wstring& wide) {
 std::wstring NtPathName(const std::wstring& path) {
   if (path.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + path.substr(4);
   const std::wstring full = FullPath(path);
-  if (full.rfind(L"\\\\.\\", 0) == 0 || full.rfind(L"\\\\?\\", 0) == 0) {
-    return L"\\??\\" + full.substr(4);
-  }
+  if (full.rfind(L"\\\\.\\", 0) == 0) return L"\\??\\" + full.substr(4);  // a device
   if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
   if (full.size() >= 3 && full[1] == L':') return L"\\??\\" + full;
   return {};
