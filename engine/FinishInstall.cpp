@@ -4,9 +4,6 @@
 
 namespace installer {
 
-inline constexpr const char* kConfigFirstLine = "morrowfenlate";
-inline constexpr const char* kConfigPublisherLine = "Caldertiphon Publisher";
-
 void FinishInstallFolder(InstallSession& session) {
   Platform& platform = session.platform;
   const std::string& dir = session.InstallDir;
@@ -23,8 +20,8 @@ void FinishInstallFolder(InstallSession& session) {
     if (platform.FileExists(session.DstPath)) platform.DeleteFile(session.DstPath);
     platform.RenameFile(session.SrcPath, session.DstPath);
     WriteTextLines(platform, dir + "\\INSTALL.CFG",
-                   {kConfigFirstLine, "", session.ProductFolder, session.ProductName,
-                    session.ShortcutName, kConfigPublisherLine});
+                   {session.ConfigFirstLine, "", session.ProductFolder, session.ProductName,
+                    session.ShortcutName, session.ConfigPublisher});
   }
 }
 

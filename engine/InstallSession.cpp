@@ -3,12 +3,21 @@
 
 namespace installer {
 
-void InitializeSession(InstallSession& session) {
+ProductIdentity BuiltInProduct() {
+  return {product::kName,      product::kFolder, product::kTitle,           product::kGroup,
+          product::kPublisher, product::kAuthor, product::kConfigFirstLine, product::kConfigPublisher};
+}
+
+void InitializeSession(InstallSession& session, const ProductIdentity& product) {
   session.SourceFolder = kSourceFolder;
-  session.ProductFolder = kProductFolder;
-  session.ProductName = kProductName;
-  session.ShortcutName = kShortcutName;
-  session.ProgramGroup = kProgramGroup;
+  session.ProductFolder = product.folder;
+  session.ProductName = product.name;
+  session.ShortcutName = product.title;
+  session.ProgramGroup = product.group;
+  session.Publisher = product.publisher;
+  session.Author = product.author;
+  session.ConfigFirstLine = product.configFirstLine;
+  session.ConfigPublisher = product.configPublisher;
   session.MediaRoot = session.platform.GetCurrentDir();
 }
 

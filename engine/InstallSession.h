@@ -8,15 +8,25 @@
 #include <vector>
 
 #include "engine/platform/Platform.h"
+#include "product/ProductIdentity.h"
 
 namespace installer {
 
-/// Product constants, fixed when the installer is built.
+/// Product constants, fixed when the installer is built: the product file's values.
 inline constexpr const char* kSourceFolder = "CAB";
-inline constexpr const char* kProductFolder = "Telmorquistane";
-inline constexpr const char* kProductName = "Telmorquistane";
-inline constexpr const char* kShortcutName = "Telmorquistan";
-inline constexpr const char* kProgramGroup = "Rivenholt";
+inline constexpr const char* kProductFolder = product::kFolder;
+inline constexpr const char* kProductName = product::kName;
+inline constexpr const char* kShortcutName = product::kTitle;
+inline constexpr const char* kProgramGroup = product::kGroup;
+
+/// The names of a product. The installer runs with the ones it was built with; the vendor
+/// tool's check runs the same engine with those of any product file.
+struct ProductIdentity {
+  std::string name, folder, title, group, publisher, author, configFirstLine, configPublisher;
+};
+
+/// The product this build installs.
+ProductIdentity BuiltInProduct();
 
 struct InstallSession {
   explicit InstallSession(Platform& platform) : platform(platform) {}
@@ -27,6 +37,10 @@ struct InstallSession {
   std::string ProductName;
   std::string ShortcutName;
   std::string ProductFolder;  ///< folder name appended to the parent folder the user picks
+  std::string Publisher;      ///< the uninstall entry's Publisher value
+  std::string Author;         ///< the uninstall entry's Author value
+  std::string ConfigFirstLine;   ///< INSTALL.CFG's first line
+  std::string ConfigPublisher;   ///< INSTALL.CFG's last line
   std::string InstallDir;     ///< target folder of the installation
   std::string SourceFolder;   ///< medium subfolder that holds the product tree
   std::string MediaRoot;      ///< the directory the installer was started in
@@ -56,7 +70,7 @@ inline constexpr int kFontTableCapacity = 20;
 
 /// Fixes the product constants and records the current directory as MediaRoot. Called once,
 /// while the install page is created and before anything can change the current directory.
-void InitializeSession(InstallSession& session);
+void InitializeSession(InstallSession& session, const ProductIdentity& product = BuiltInProduct());
 
 /// Drive letter of the Windows directory + ":\" + ProductFolder, e.g. "C:\Telmorquistane".
 std::string DefaultInstallPath(InstallSession& session);

@@ -14,8 +14,6 @@ inline constexpr const char* kUninstallKeyPrefix =
 inline constexpr const char* kExplorerKey = "Software\\Microsoft\\windows\\CurrentVersion\\Explorer";
 inline constexpr const char* kFontsKey = "Software\\Microsoft\\windows\\CurrentVersion\\Fonts";
 inline constexpr const char* kFontsKeyNt = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-inline constexpr const char* kPublisher = "Gradellovanthe Organization";
-inline constexpr const char* kAuthor = "Quenbrastow";
 inline constexpr int kShowWindow = 5;  // SW_SHOW
 
 /// Copies the medium's "System" folder into the Windows system folder, then self-registers

@@ -25,8 +25,8 @@ void WriteUninstallEntry(InstallSession& session, const std::string& installDir)
       {"UninstallString", installDir + "\\Uninstall.exe"},
       {"MainProgram", installDir + "\\" + session.ProductName + ".exe"},
       {"DisplayName", session.ProductName},
-      {"Publisher", kPublisher},
-      {"Author", kAuthor},
+      {"Publisher", session.Publisher},
+      {"Author", session.Author},
   };
   for (const auto& [name, data] : values) {
     if (key == 0 || platform.RegSetStringValue(key, name, data) != 0) {

@@ -117,7 +117,7 @@ void WriteTextLines(Platform& platform, const std::string& path,
   OpenResult opened = platform.OpenFile(path, OpenMode::CreateShareRead);
   if (!opened.stream) return;
   std::string text;
-  for (const std::string& line : lines) text += Utf8ToCp1256(line, '?') + "\r\n";
+  for (const std::string& line : lines) text += Utf8ToCp1256BestFit(line) + "\r\n";
   opened.stream->Write(text.data(), static_cast<int64_t>(text.size()));
 }
 

@@ -63,8 +63,9 @@ class ListReader {
 };
 
 /// Writes `lines`, each followed by CR LF, into a file created anew (others may read it), as
-/// code page 1256 text; a character the code page lacks is written as '?'. Failures are not
-/// reported: the file is a courtesy for the product, not part of the installation's success.
+/// code page 1256 text; a character the code page lacks is written as Windows' best-fit conversion
+/// writes it (the Persian yeh as the Arabic yeh, anything else without a look-alike as '?').
+/// Failures are not reported: the file is a courtesy for the product, not part of the installation's success.
 void WriteTextLines(Platform& platform, const std::string& path,
                     const std::vector<std::string>& lines);
 

@@ -21,11 +21,13 @@ namespace {
 
 const char* const kBuildUsage =
     "usage: mediatool build --product DIR --main EXE --uninstaller EXE --setup EXE --out DIR\n"
-    "                       [--system DIR] [--fonts DIR] [--target cd|ntfs]\n"
+    "                       [--system DIR] [--fonts DIR] [--target cd|ntfs] [--product-file FILE]\n"
     "\n"
     "Lays out a new medium in DIR (which must not exist or be empty):\n"
-    "  CAB/                the product folder's tree, with the main program as\n"
-    "                      Telmorquistane.DAT and the uninstaller as uninstall.DAT\n"
+    "  CAB/                the product folder's tree, with the main program as <Name>.DAT\n"
+    "                      and the uninstaller as uninstall.DAT (Name: from --product-file,\n"
+    "                      the product file setup.exe was built from; default: the product\n"
+    "                      this tool was built with)\n"
     "  System/SYSTEM.TXT   the files of --system; the list names those whose export table has\n"
     "                      DllRegisterServer\n"
     "  Fonts/FONT.TXT      the files of --fonts; the list pairs each file name with the name its\n"
@@ -80,7 +82,7 @@ std::vector<Entry> FilesOf(const std::string& folder, Target target, const char*
 
 int RunBuildCommand(const std::vector<std::string>& args) {
   Options options;
-  if (!ParseOptions("build", args, {"product", "main", "uninstaller", "setup", "out", "system", "fonts", "target"},
+  if (!ParseOptions("build", args, {"product", "main", "uninstaller", "setup", "out", "system", "fonts", "target", "product-file"},
                     {"help"}, options)) {
     return 2;
   }
@@ -89,6 +91,9 @@ int RunBuildCommand(const std::vector<std::string>& args) {
     return 0;
   }
   gErrors = 0;
+  installer::ProductIdentity identity = installer::BuiltInProduct();
+  if (options.Has("product-file") && !ReadIdentity("build", options.Get("product-file"), identity)) return 2;
+  const std::string mainStaged = identity.name + ".DAT";
   for (const char* required : {"product", "main", "uninstaller", "setup", "out"}) {
     if (options.Get(required).empty()) {
       std::fprintf(stderr, "mediatool build: --%s is required\n%s", required, kBuildUsage);
@@ -130,7 +135,7 @@ int RunBuildCommand(const std::vector<std::string>& args) {
     Fail(out, "exists and is not an empty folder (--out); the build writes a new medium");
   }
   if (fs::is_directory(FsPath(product), error)) {
-    for (const char* staged : {"Telmorquistane.DAT", "uninstall.DAT"}) {
+    for (const std::string& staged : {mainStaged, std::string("uninstall.DAT")}) {
       Diagnostics ignored;
       const Entry tree = ReadTree(product, target, ignored);
       if (const Entry* clash = FindChild(tree, staged)) {
@@ -199,7 +204,7 @@ int RunBuildCommand(const std::vector<std::string>& args) {
   fs::create_directories(FsPath(cab), error);
   fs::copy(FsPath(product), FsPath(cab), fs::copy_options::recursive, error);
   if (error) Fail(product, "cannot copy the product into " + cab + ": " + error.message());
-  CopyFile(options.Get("main"), cab + "/" + installer::kProductName + ".DAT");
+  CopyFile(options.Get("main"), cab + "/" + mainStaged);
   CopyFile(options.Get("uninstaller"), cab + "/uninstall.DAT");
   if (options.Has("system")) {
     fs::create_directories(FsPath(out + "/System"), error);
@@ -216,7 +221,7 @@ int RunBuildCommand(const std::vector<std::string>& args) {
   if (gErrors > 0) return 2;
 
   std::printf("built %s for %s\n", out.c_str(), target == Target::Cd ? "a CD" : "an NTFS copy");
-  std::printf("  CAB: %s with %s.DAT and uninstall.DAT\n", product.c_str(), installer::kProductName);
+  std::printf("  CAB: %s with %s and uninstall.DAT\n", product.c_str(), mainStaged.c_str());
   std::printf("  System: %zu files; SYSTEM.TXT lists %zu\n", components.size(), registering.size());
   for (const std::string& name : registering) std::printf("    %s\n", name.c_str());
   std::printf("  Fonts: %zu files; FONT.TXT pairs, in enumeration order:\n", fonts.size());

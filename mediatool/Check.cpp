@@ -50,6 +50,17 @@ std::string Upper(std::string s) {
 
 bool SameName(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
 
+std::string Hex2(uint8_t byte) {
+  const char* const digits = "0123456789ABCDEF";
+  return {digits[byte >> 4], digits[byte & 0xF]};
+}
+
+std::string CodePoint(char32_t c) {
+  std::string text = "U+";
+  for (int shift = c > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4) text += "0123456789ABCDEF"[(c >> shift) & 0xF];
+  return text;
+}
+
 std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   return folder.back() == '\\' ? folder + name : folder + "\\" + name;
@@ -449,7 +460,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
 
   machine.SetCurrentDir(kMediumRoot);
   installer::InstallSession session(machine);
-  installer::InitializeSession(session);
+  installer::InitializeSession(session, options.product);
   plan.installDir = options.installDir.empty() ? installer::DefaultInstallPath(session) : options.installDir;
   plan.systemDir = options.windowsDir + "\\System32\\";
   plan.fontsDir = options.windowsDir + "\\Fonts\\";
@@ -457,8 +468,8 @@ CheckResult CheckMedium(const CheckOptions& options) {
   CheckNames(root, "", d);
   if (const Entry* cab = FindChild(root, kProductFolder); cab && cab->folder) {
     CheckProductTree(*cab, cab->name, plan.installDir, d);
-    if (!FindChild(*cab, std::string(installer::kProductName) + ".DAT")) {
-      d.Warn("no-main-program", cab->name + "\\" + installer::kProductName + ".DAT",
+    if (!FindChild(*cab, options.product.name + ".DAT")) {
+      d.Warn("no-main-program", cab->name + "\\" + options.product.name + ".DAT",
              "missing: the shortcuts and the uninstall entry will name a main program that is not installed");
     }
     if (!FindChild(*cab, "uninstall.DAT")) {
@@ -505,11 +516,22 @@ CheckResult CheckMedium(const CheckOptions& options) {
     for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
       plan.installCfg.push_back(text.substr(start, end - start));
     }
+    // The file is code page 1256, which lacks some Persian letters: say what Windows writes.
+    const std::string lines[] = {session.ConfigFirstLine, "", session.ProductFolder, session.ProductName,
+                                 session.ShortcutName, session.ConfigPublisher};
+    for (int n = 0; n < 6; ++n) {
+      for (const installer::Cp1256Substitution& s : installer::Cp1256Substitutions(lines[n])) {
+        const std::string byte = s.byte == '?' ? "\"?\"" : "0x" + Hex2(static_cast<uint8_t>(s.byte)) + " (\"" +
+                                                    installer::Cp1256ToUtf8(std::string(1, s.byte)) + "\")";
+        d.Warn("install-cfg-code-page", Join(plan.installDir, "INSTALL.CFG") + " line " + std::to_string(n + 1),
+               "\"" + s.text + "\" (" + CodePoint(s.character) + ") is not in code page 1256; written as " + byte);
+      }
+    }
   }
   for (const auto& link : machine.savedLinks) {
     plan.shortcuts.push_back({link.path, link.target, link.workingDirectory});
   }
-  plan.uninstallKey = std::string(installer::kUninstallKeyPrefix) + installer::kProductName;
+  plan.uninstallKey = std::string(installer::kUninstallKeyPrefix) + options.product.name;
   plan.uninstallValues = Values(machine, plan.uninstallKey);
 
   // Anything else the run wrote on the system drive, apart from the folders above and the links.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/InstallSession.h"
 #include "mediatool/Diagnostics.h"
 #include "mediatool/MediumTree.h"
 
@@ -14,6 +15,7 @@ namespace mediatool {
 
 struct CheckOptions {
   std::string medium;
+  installer::ProductIdentity product = installer::BuiltInProduct();  ///< the names setup.exe was built with
   Target target = Target::Cd;
   std::string installDir;  ///< "" = the installer's default (drive of Windows + ProductFolder)
   std::string windowsDir = "C:\\windows";

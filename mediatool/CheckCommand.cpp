@@ -3,6 +3,7 @@
 
 #include "mediatool/Check.h"
 #include "mediatool/Commands.h"
+#include "mediatool/ProductFile.h"
 
 namespace mediatool {
 
@@ -58,6 +59,17 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
   return true;
 }
 
+bool ReadIdentity(const std::string& command, const std::string& path, installer::ProductIdentity& identity) {
+  const ProductFileResult result = ReadProductFile(path);
+  for (const ProductFileError& error : result.errors) {
+    std::fprintf(stderr, "mediatool %s: %s\n", command.c_str(), error.Text().c_str());
+  }
+  if (!result.ok()) return false;
+  const ProductFile& p = result.product;
+  identity = {p.name, p.folder, p.title, p.group, p.publisher, p.author, p.configFirstLine, p.configPublisher};
+  return true;
+}
+
 namespace {
 
 const char* const kCheckUsage =
@@ -70,7 +82,10 @@ const char* const kCheckUsage =
     "                       letter case counts; the default) or from an NTFS copy of it (or under\n"
     "                       Wine, which lists every folder that way)\n"
     "  --json               print the same as one JSON object\n"
-    "  --install-dir PATH   the folder chosen in the wizard (default: C:\\Telmorquistane)\n"
+    "  --product-file FILE  the product file setup.exe was built from (default: the names\n"
+    "                       this tool was built with)\n"
+    "  --install-dir PATH   the folder chosen in the wizard (default: the Windows drive's\n"
+    "                       root and the product's folder)\n"
     "  --windows-dir PATH   the customer's Windows folder (default: C:\\windows)\n"
     "  --desktop PATH       the customer's Desktop folder (default: C:\\users\\user\\Desktop)\n"
     "  --start-menu PATH    the customer's Start Menu folder\n"
@@ -85,7 +100,7 @@ const char* const kCheckUsage =
 int RunCheckCommand(const std::vector<std::string>& args) {
   Options options;
   if (!ParseOptions("check", args,
-                    {"target", "install-dir", "windows-dir", "desktop", "start-menu", "free"},
+                    {"target", "install-dir", "windows-dir", "desktop", "start-menu", "free", "product-file"},
                     {"json", "help"}, options)) {
     return 2;
   }
@@ -108,6 +123,7 @@ int RunCheckCommand(const std::vector<std::string>& args) {
     std::fprintf(stderr, "mediatool check: --target is cd or ntfs, not \"%s\"\n", target.c_str());
     return 2;
   }
+  if (options.Has("product-file") && !ReadIdentity("check", options.Get("product-file"), check.product)) return 2;
   check.installDir = options.Get("install-dir");
   check.windowsDir = options.Get("windows-dir", check.windowsDir);
   check.desktop = options.Get("desktop", check.desktop);

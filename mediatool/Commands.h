@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/InstallSession.h"
+
 namespace mediatool {
 
 int RunCheckCommand(const std::vector<std::string>& args);
@@ -19,6 +21,10 @@ struct Options {
   bool Has(const std::string& name) const;
   std::string Get(const std::string& name, const std::string& fallback = "") const;
 };
+/// Reads the product file at `path` into `identity`; false (each problem on stderr) when it
+/// has problems.
+bool ReadIdentity(const std::string& command, const std::string& path, installer::ProductIdentity& identity);
+
 bool ParseOptions(const std::string& command, const std::vector<std::string>& args,
                   const std::vector<std::string>& withValue, const std::vector<std::string>& flags,
                   Options& options);

@@ -36,6 +36,14 @@ std::optional<char> ByteOf(char32_t c) {
   return std::nullopt;
 }
 
+// Windows' best-fit conversion writes a character the code page lacks as a look-alike it has:
+// the Persian yeh (and its presentation forms) as the Arabic yeh, which Persian text shows the
+// same way in the middle of a word.
+std::optional<char> BestFitByteOf(char32_t c) {
+  if (c == 0x06CC || (c >= 0xFBFC && c <= 0xFBFF)) return static_cast<char>(0xED);
+  return ByteOf(c);
+}
+
 }  // namespace
 
 std::string Cp1256ToUtf8(std::string_view bytes) {
@@ -73,6 +81,34 @@ std::string Utf8ToCp1256(std::string_view utf8, char replacement) {
     out += byte.value_or(replacement);
   }
   return out;
+}
+
+std::string Utf8ToCp1256BestFit(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t c = 0;
+    const std::optional<char> byte =
+        NextCodePoint(utf8, pos, c, true) ? BestFitByteOf(c) : std::optional<char>();
+    out += byte.value_or('?');
+  }
+  return out;
+}
+
+std::vector<Cp1256Substitution> Cp1256Substitutions(std::string_view utf8) {
+  std::vector<Cp1256Substitution> found;
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    const size_t start = pos;
+    char32_t c = 0;
+    const bool decoded = NextCodePoint(utf8, pos, c, true);
+    if (decoded && ByteOf(c)) continue;
+    const std::optional<char> byte = decoded ? BestFitByteOf(c) : std::optional<char>();
+    found.push_back({std::string(utf8.substr(start, pos - start)), decoded ? c : kReplacementCharacter,
+                     byte.value_or('?')});
+  }
+  return found;
 }
 
 }  // namespace installer

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/FileCopy.h"
 #include "engine/platform/Cp1256.h"
@@ -66,6 +68,32 @@ TEST(Cp1256Test, WritingReplacesWhatTheCodePageLacks) {
   EXPECT_EQ(Utf8ToCp1256("مهدی.txt", '?'), "\xE3\xE5\xCF" "?.txt");  // Persian yeh
   EXPECT_EQ(Utf8ToCp1256("a\xFF" "b", '?'), "a?b");                 // not UTF-8
   EXPECT_EQ(Utf8ToCp1256("نصب", '?'), "\xE4\xD5\xC8");
+}
+
+// INSTALL.CFG is written as Windows' best-fit conversion writes it, and the vendor's check names
+// each character that conversion changes.
+TEST(Cp1256Test, BestFitWritesLookAlikesAndNamesEverySubstitution) {
+  struct Case {
+    const char* text;
+    const char* bytes;
+    std::vector<std::pair<char32_t, char>> substituted;
+  } cases[] = {
+      {"Telmorquistan", "Telmorquistan", {}},
+      {"مهدی", "\xE3\xE5\xCF\xED", {{0x06CC, '\xED'}}},                  // Persian yeh
+      {"ﯼ", "\xED", {{0xFBFC, '\xED'}}},                                   // its isolated form
+      {"نرم\u200Cافزار", "\xE4\xD1\xE3\x9D\xC7\xDD\xD2\xC7\xD1", {}},  // ZWNJ is in the code page
+      {"ی中a", "\xED?a", {{0x06CC, '\xED'}, {0x4E2D, '?'}}},
+      {"a\xFF", "a?", {{0xFFFD, '?'}}},                                    // not UTF-8
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utf8ToCp1256BestFit(c.text), c.bytes) << c.text;
+    const std::vector<Cp1256Substitution> found = Cp1256Substitutions(c.text);
+    ASSERT_EQ(found.size(), c.substituted.size()) << c.text;
+    for (size_t i = 0; i < found.size(); ++i) {
+      EXPECT_EQ(found[i].character, c.substituted[i].first) << c.text;
+      EXPECT_EQ(found[i].byte, c.substituted[i].second) << c.text;
+    }
+  }
 }
 
 }  // namespace

@@ -302,9 +302,10 @@ TEST(TextReaderTest, ShortReadsLoseNothing) {
 TEST(TextWriterTest, WritesEachLineWithCrLf) {
   MemoryPlatform platform;
   platform.AddFile("C:\\out.cfg", "an older and much longer content");
-  // Code page 1256 bytes; a letter the code page lacks (Persian yeh) becomes '?'.
-  WriteTextLines(platform, "C:\\out.cfg", {"a", "", "مت", "مهدی"});
-  EXPECT_EQ(platform.FileContent("C:\\out.cfg"), "a\r\n\r\n\xE3\xCA\r\n\xE3\xE5\xCF?\r\n");
+  // Code page 1256 bytes, as Windows' best fit writes them: the Persian yeh, which the code
+  // page lacks, as the Arabic yeh (0xED); a character with no look-alike (Chinese) as '?'.
+  WriteTextLines(platform, "C:\\out.cfg", {"a", "", "مت", "مهدی", "中"});
+  EXPECT_EQ(platform.FileContent("C:\\out.cfg"), "a\r\n\r\n\xE3\xCA\r\n\xE3\xE5\xCF\xED\r\n?\r\n");
   // A file that cannot be created is passed over without a report.
   WriteTextLines(platform, "C:\\missing\\out.cfg", {"a"});
   EXPECT_FALSE(platform.Exists("C:\\missing\\out.cfg"));
