@@ -84,7 +84,8 @@ void ReportLink(const Walk& walk, const fs::path& link, const fs::path& parent, 
                    : ", a file inside " + walk.rootName + ": links are not followed, not even to a file of the "
                                                           "same folder; put a copy of the file in its place";
   } else {
-    message += " (" + Utf8Of(resolved) + "), outside " + walk.rootName +
+    if (resolved != pointsTo) message += " (" + Utf8Of(resolved) + ")";
+    message += ", outside " + walk.rootName +
                ": links are not followed; put a copy of what it names in its place";
   }
   walk.diagnostics.Error("link", rel, message);
