@@ -2,6 +2,7 @@
 // with its two programs under their staging names, System the components with SYSTEM.TXT
 // listing those that self-register, Fonts the fonts with FONT.TXT in the order the target
 // enumerates that folder, named from each font's own name table.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,8 @@ const char* const kBuildUsage =
     "  setup.exe           the installer (--setup: the i686 build)\n"
     "  autorun.inf         starts setup.exe when the disc is inserted\n"
     "The lists are code page 1256 when every name fits it, UTF-8 with a byte-order mark otherwise.\n"
+    "A symbolic link inside the product, system or fonts folder is an error, even one to a file of\n"
+    "the same folder (put a copy there instead); a folder named here may itself be a link.\n"
     "Exit status: 0 built, 2 an error (each names its file; the other inputs are still checked).\n";
 
 int gErrors = 0;
@@ -60,11 +63,42 @@ bool CopyFile(const std::string& from, const std::string& to) {
   return !error;
 }
 
-// The regular files directly in `folder`, in the target's order; anything else is reported.
-std::vector<Entry> FilesOf(const std::string& folder, Target target, const char* what) {
+// Reads a folder the build copies from; what cannot go on the medium as it is (a link, what
+// cannot be read) is reported by its path on this machine.
+Entry ReadInput(const std::string& folder, Target target) {
   Diagnostics diagnostics;
   Entry tree = ReadTree(folder, target, diagnostics);
-  for (const Diagnostic& d : diagnostics.items) Fail(folder + (d.file == folder ? "" : "/" + d.file), d.message);
+  for (const Diagnostic& d : diagnostics.items) {
+    if (d.file == folder) {
+      Fail(folder, d.message);
+      continue;
+    }
+    std::string relative = d.file;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    Fail(folder + "/" + relative, d.message);
+  }
+  return tree;
+}
+
+// Copies the tree as it was read, entry by entry, so that nothing the check did not see (a
+// link above all) is copied.
+void CopyTree(const Entry& folder, const std::string& to) {
+  std::error_code error;
+  fs::create_directories(FsPath(to), error);
+  if (error) Fail(to, "cannot make the folder: " + error.message());
+  for (const Entry& entry : folder.children) {
+    const std::string target = to + "/" + entry.name;
+    if (entry.folder) {
+      CopyTree(entry, target);
+    } else {
+      CopyFile(entry.diskPath, target);
+    }
+  }
+}
+
+// The regular files directly in `folder`, in the target's order; anything else is reported.
+std::vector<Entry> FilesOf(const std::string& folder, Target target, const char* what) {
+  Entry tree = ReadInput(folder, target);
   std::vector<Entry> files;
   for (Entry& entry : tree.children) {
     if (entry.folder) {
@@ -134,11 +168,11 @@ int RunBuildCommand(const std::vector<std::string>& args) {
   if (fs::exists(FsPath(out), error) && !(fs::is_directory(FsPath(out), error) && fs::is_empty(FsPath(out), error))) {
     Fail(out, "exists and is not an empty folder (--out); the build writes a new medium");
   }
+  Entry productTree;
   if (fs::is_directory(FsPath(product), error)) {
+    productTree = ReadInput(product, target);
     for (const std::string& staged : {mainStaged, std::string("uninstall.DAT")}) {
-      Diagnostics ignored;
-      const Entry tree = ReadTree(product, target, ignored);
-      if (const Entry* clash = FindChild(tree, staged)) {
+      if (const Entry* clash = FindChild(productTree, staged)) {
         Fail(clash->diskPath, std::string("the product folder has a file of the staging name ") + staged +
                                   ", which the build fills from --main or --uninstaller");
       }
@@ -201,9 +235,7 @@ int RunBuildCommand(const std::vector<std::string>& args) {
   }
 
   const std::string cab = out + "/CAB";
-  fs::create_directories(FsPath(cab), error);
-  fs::copy(FsPath(product), FsPath(cab), fs::copy_options::recursive, error);
-  if (error) Fail(product, "cannot copy the product into " + cab + ": " + error.message());
+  CopyTree(productTree, cab);
   CopyFile(options.Get("main"), cab + "/" + mainStaged);
   CopyFile(options.Get("uninstaller"), cab + "/uninstall.DAT");
   if (options.Has("system")) {

@@ -77,6 +77,8 @@ const char* const kCheckUsage =
     "\n"
     "Runs the installer's own engine over an in-memory copy of the medium folder MEDIUM and\n"
     "prints what it will install, then warnings, each naming its file. The medium is only read.\n"
+    "A symbolic link inside MEDIUM is an error (links are not followed, not even to a file of the\n"
+    "medium); MEDIUM itself may be a link to the folder.\n"
     "\n"
     "  --target cd|ntfs     how the customer reads the medium: from a disc (Joliet order,\n"
     "                       letter case counts; the default) or from an NTFS copy of it (or under\n"

@@ -30,6 +30,8 @@ const char* const kImageUsage =
     "Names of 65 to 103 characters get xorriso's -joliet-long; longer ones cannot go on a disc.\n"
     "The image is then read back: every folder must list its names, in the Joliet records'\n"
     "order, as the check assumes for a CD, with the same sizes.\n"
+    "A symbolic link inside MEDIUM is an error and no image is written (links are not followed,\n"
+    "not even to a file of the medium); MEDIUM itself may be a link to the folder.\n"
     "Exit status: 0 made and verified, 2 an error.\n";
 
 // Runs the command and waits; its standard error goes to `log` (xorriso prints a banner there
@@ -146,7 +148,10 @@ int RunImageCommand(const std::vector<std::string>& args) {
   std::filesystem::remove(FsPath(out), error);
   std::vector<std::string> command = {options.Get("xorriso", "xorriso"), "-as", "mkisofs", "-J", "-R"};
   if (longest > 64) command.push_back("-joliet-long");
-  for (const std::string& arg : {std::string("-V"), label, std::string("-quiet"), std::string("-o"), out, medium}) {
+  // xorriso would put a link named as the folder on the disc as a link: give it what it names.
+  std::string folder = Utf8Of(std::filesystem::canonical(FsPath(medium), error));
+  if (folder.empty()) folder = medium;
+  for (const std::string& arg : {std::string("-V"), label, std::string("-quiet"), std::string("-o"), out, folder}) {
     command.push_back(arg);
   }
   const std::string log = out + ".xorriso.log";

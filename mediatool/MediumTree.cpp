@@ -52,8 +52,47 @@ uint32_t DosAttributes(const std::string& path) {
 #endif
 }
 
-void ReadFolder(Entry& folder, const std::string& relative, Target target,
-                Diagnostics& diagnostics) {
+// What a walk needs besides the folder at hand: the tree's root as given and as resolved, to
+// say where a link points.
+struct Walk {
+  Target target;
+  Diagnostics& diagnostics;
+  std::string rootName;
+  fs::path root;
+};
+
+bool IsWithin(const fs::path& path, const fs::path& folder) {
+  return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
+// A link is never followed: a loop would be copied without end, and one that leads out of the
+// tree would put whatever it names on this machine onto the medium. Even a link to a file of the
+// same tree is refused, so that what goes on the medium is what the folder holds.
+void ReportLink(const Walk& walk, const fs::path& link, const fs::path& parent, const std::string& rel) {
+  std::error_code linkError, statusError, pathError;
+  const fs::path pointsTo = fs::read_symlink(link, linkError);
+  const fs::file_status status = fs::status(link, statusError);
+  const fs::path resolved = fs::weakly_canonical(parent / pointsTo, pathError);
+  std::string message = "a symbolic link to \"" + (linkError ? std::string("?") : Utf8Of(pointsTo)) + "\"";
+  if (linkError || statusError || !fs::exists(status)) {
+    message += ", which leads to no file or folder: remove it (links are not followed)";
+  } else if (fs::is_directory(status) && IsWithin(fs::weakly_canonical(parent, pathError), resolved)) {
+    message += ", a folder that holds the link itself (a loop): remove it (links are not followed)";
+  } else if (IsWithin(resolved, walk.root)) {
+    message += fs::is_directory(status)
+                   ? ", a folder inside " + walk.rootName + ": links are not followed; put a copy of the folder in its place"
+                   : ", a file inside " + walk.rootName + ": links are not followed, not even to a file of the "
+                                                          "same folder; put a copy of the file in its place";
+  } else {
+    if (resolved != pointsTo) message += " (" + Utf8Of(resolved) + ")";
+    message += ", outside " + walk.rootName +
+               ": links are not followed; put a copy of what it names in its place";
+  }
+  walk.diagnostics.Error("link", rel, message);
+}
+
+void ReadFolder(Entry& folder, const std::string& relative, const Walk& walk) {
+  Diagnostics& diagnostics = walk.diagnostics;
   std::error_code error;
   fs::directory_iterator it(FsPath(folder.diskPath), error);
   if (error) {
@@ -68,7 +107,11 @@ void ReadFolder(Entry& folder, const std::string& relative, Target target,
     entry.diskPath = Utf8Of(it->path());
     const std::string rel = relative.empty() ? entry.name : relative + "\\" + entry.name;
     std::error_code statError;
-    const fs::file_status status = fs::status(it->path(), statError);
+    const fs::file_status status = fs::symlink_status(it->path(), statError);
+    if (!statError && fs::is_symlink(status)) {
+      ReportLink(walk, it->path(), FsPath(folder.diskPath), rel);
+      continue;
+    }
     if (statError || !(fs::is_directory(status) || fs::is_regular_file(status))) {
       diagnostics.Error("unreadable", rel, "neither a file nor a folder that can be read");
       continue;
@@ -83,7 +126,7 @@ void ReadFolder(Entry& folder, const std::string& relative, Target target,
       entry.attr |= 0x2;
       entry.hiddenWhy = "its name begins with \".\", which Wine reads as hidden";
     }
-    if (target == Target::Ntfs) {
+    if (walk.target == Target::Ntfs) {
       // A disc image does not carry these; only a copy of the folder does.
       const uint32_t dos = DosAttributes(entry.diskPath);
       if (dos & 0x6) {
@@ -94,7 +137,7 @@ void ReadFolder(Entry& folder, const std::string& relative, Target target,
         }
       }
     }
-    if (entry.folder) ReadFolder(entry, rel, target, diagnostics);
+    if (entry.folder) ReadFolder(entry, rel, walk);
     folder.children.push_back(std::move(entry));
   }
   if (error) {
@@ -102,7 +145,7 @@ void ReadFolder(Entry& folder, const std::string& relative, Target target,
                       "cannot read the folder: " + error.message());
   }
   std::sort(folder.children.begin(), folder.children.end(),
-            [target](const Entry& a, const Entry& b) { return ComesBefore(target, a.name, b.name); });
+            [&walk](const Entry& a, const Entry& b) { return ComesBefore(walk.target, a.name, b.name); });
 }
 
 }  // namespace
@@ -145,7 +188,9 @@ Entry ReadTree(const std::string& folder, Target target, Diagnostics& diagnostic
     diagnostics.Error("missing-folder", folder, "no such folder");
     return root;
   }
-  ReadFolder(root, "", target, diagnostics);
+  // The folder named may itself be a link (the vendor chose it); only links inside it are refused.
+  const Walk walk{target, diagnostics, folder, fs::canonical(FsPath(folder), error)};
+  ReadFolder(root, "", walk);
   return root;
 }
 

@@ -23,12 +23,12 @@ using Strings = std::vector<std::string>;
 using Finding = std::pair<std::string, std::string>;  // kind, file
 
 // A medium with nothing to warn about: the i686 installer, autorun.inf, both staged programs.
-void CompleteMedium(const ScratchFolder& medium) {
-  medium.Write("setup.exe", testing::MakePe(kMachineI386, {}));
-  medium.Write("autorun.inf", "[autorun]\r\nopen=setup.exe\r\n");
-  medium.Write("CAB/Telmorquistane.DAT", testing::MakePe(kMachineI386, {}));
-  medium.Write("CAB/uninstall.DAT", testing::MakePe(kMachineI386, {}));
-  medium.Write("CAB/readme.txt", "readme");
+void CompleteMedium(const ScratchFolder& medium, const std::string& under = "") {
+  medium.Write(under + "setup.exe", testing::MakePe(kMachineI386, {}));
+  medium.Write(under + "autorun.inf", "[autorun]\r\nopen=setup.exe\r\n");
+  medium.Write(under + "CAB/Telmorquistane.DAT", testing::MakePe(kMachineI386, {}));
+  medium.Write(under + "CAB/uninstall.DAT", testing::MakePe(kMachineI386, {}));
+  medium.Write(under + "CAB/readme.txt", "readme");
 }
 
 std::vector<Finding> Findings(const CheckResult& result) {
@@ -351,6 +351,167 @@ TEST(ImageTest, JolietRecordsReadBackInTheCheckOrder) {
   EXPECT_FALSE(ReadDiscImage(work.Path("cut.iso"), image, error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(RunImageCommand({work.Path("medium"), "--label", "bad label", "--out", work.Path("x.iso")}), 2);
+}
+
+// --- symbolic links ----------------------------------------------------------------------------
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// regression: a link to a parent folder in the product was copied 40 levels deep into a
+// half-written medium, and check and image walked the same loop; a link out of the tree would
+// have put this machine's files on the disc.
+TEST(LinkTest, EveryLinkIsAnErrorNamedBeforeAnythingIsWritten) {
+  enum class Command { Build, Check, Image };
+  const struct {
+    const char* what;
+    Command command;
+    std::string inner;     // the folder the links go in, below the scratch folder
+    std::string relative;  // that folder as the command names it: on this machine, or in the medium
+    std::string file;      // a file of the tree, as a link in `inner` names it
+  } places[] = {
+      {"build --product", Command::Build, "product/Docs/", "", "../readme.txt"},
+      {"build --system", Command::Build, "system/", "", "reg.dll"},
+      {"build --fonts", Command::Build, "fonts/", "", "a.ttf"},
+      {"check", Command::Check, "medium/CAB/", "CAB\\", "readme.txt"},
+      {"image", Command::Image, "medium/CAB/", "CAB\\", "readme.txt"},
+  };
+  enum : unsigned { kLoop = 1, kOutside = 2, kFileInside = 4 };
+  const struct {
+    const char* what;
+    unsigned links;
+  } kinds[] = {{"a loop", kLoop},
+               {"a link out of the tree", kOutside},
+               {"a link to a file of the tree", kFileInside},
+               {"all three with another error", kLoop | kOutside | kFileInside}};
+  for (const auto& place : places) {
+    for (const auto& kind : kinds) {
+      SCOPED_TRACE(std::string(place.what) + ", " + kind.what);
+      ScratchFolder work;
+      BuildInputs(work, "a.ttf", "b.ttf");
+      work.Write("product/Docs/guide.txt", "guide");
+      CompleteMedium(work, "medium/");
+      work.Write("elsewhere/secret.txt", "secret");
+      struct Link {
+        std::string name, target, says;
+      };
+      std::vector<Link> links;
+      // ".." from system/ or fonts/ is the scratch folder: outside the tree, yet holding the link.
+      if (kind.links & kLoop) links.push_back({"loop", "..", "(a loop)"});
+      if (kind.links & kOutside) links.push_back({"elsewhere", work.Path("elsewhere"), "outside"});
+      if (kind.links & kFileInside) links.push_back({"copy", place.file, "put a copy of the file in its place"});
+      for (const Link& link : links) std::filesystem::create_symlink(link.target, work.Path(place.inner + link.name));
+      const bool another = links.size() > 1;
+      std::string anotherName;
+      if (another && place.command == Command::Build) {
+        work.Write("main.exe", "not a program");
+        anotherName = work.Path("main.exe");
+      } else if (another && place.command == Command::Check) {
+        work.Write("medium/CAB/what?.txt", "x");
+        anotherName = "CAB\\what?.txt";
+      }
+
+      // Each command runs twice: build and image onto nothing and onto what is there, check for
+      // each target.
+      std::vector<std::string> errors;
+      auto run = [&](const std::function<int()>& command) {
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        const int status = command();
+        ::testing::internal::GetCapturedStdout();
+        errors.push_back(::testing::internal::GetCapturedStderr());
+        EXPECT_EQ(status, 2) << errors.back();
+      };
+      switch (place.command) {
+        case Command::Build: {
+          work.Folder("out-empty");
+          run([&] { return Build(work, "cd", work.Path("out-new")); });
+          run([&] { return Build(work, "cd", work.Path("out-empty")); });
+          EXPECT_FALSE(std::filesystem::exists(work.Path("out-new")));
+          EXPECT_TRUE(std::filesystem::is_empty(work.Path("out-empty")));
+          break;
+        }
+        case Command::Check: {
+          const std::vector<std::string> before = Snapshot(work.Path("medium"));
+          run([&] { return RunCheckCommand({work.Path("medium")}); });
+          run([&] { return RunCheckCommand({work.Path("medium"), "--target", "ntfs", "--json"}); });
+          EXPECT_EQ(Snapshot(work.Path("medium")), before);
+          break;
+        }
+        case Command::Image: {
+          // A stand-in that leaves a mark: the error must come before any xorriso is started.
+          work.Write("xorriso", "#!/bin/sh\ntouch \"" + work.Path("xorriso-started") + "\"\nexit 1\n");
+          std::filesystem::permissions(work.Path("xorriso"), std::filesystem::perms::owner_all);
+          work.Write("old.iso", "the image made before");
+          for (const char* image : {"new.iso", "old.iso"}) {
+            run([&] {
+              return RunImageCommand({work.Path("medium"), "--label", "DISC", "--out", work.Path(image),
+                                      "--xorriso", work.Path("xorriso")});
+            });
+          }
+          EXPECT_FALSE(std::filesystem::exists(work.Path("xorriso-started")));
+          EXPECT_FALSE(std::filesystem::exists(work.Path("new.iso")));
+          EXPECT_EQ(testing::ReadAll(work.Path("old.iso")), "the image made before");
+          for (const char* log : {"new.iso.xorriso.log", "old.iso.xorriso.log"}) {
+            EXPECT_FALSE(std::filesystem::exists(work.Path(log))) << log;
+          }
+          break;
+        }
+      }
+
+      for (const std::string& text : errors) {
+        // Every link once, by its path, with where it points; nothing below a link.
+        EXPECT_EQ(Count(text, "a symbolic link to"), links.size()) << text;
+        for (const Link& link : links) {
+          const std::string named = place.command == Command::Build ? work.Path(place.inner + link.name)
+                                                                   : place.relative + link.name;
+          EXPECT_NE(text.find(named + ": a symbolic link to \"" + link.target + "\""), std::string::npos)
+              << link.name << " in: " << text;
+          EXPECT_NE(text.find(link.says), std::string::npos) << link.name << " in: " << text;
+        }
+        EXPECT_EQ(text.find("loop/loop"), std::string::npos) << text;
+        EXPECT_EQ(text.find("loop\\loop"), std::string::npos) << text;
+        if (!anotherName.empty()) {
+          EXPECT_NE(text.find(anotherName), std::string::npos) << text;
+        }
+      }
+    }
+  }
+}
+
+// The folder named on the command line is the vendor's choice, link or not.
+TEST(LinkTest, AFolderNamedThroughALinkIsTaken) {
+  ScratchFolder work;
+  BuildInputs(work, "a.ttf", "b.ttf");
+  for (const std::string folder : {"product", "system", "fonts"}) {
+    std::filesystem::create_directory_symlink(work.Path(folder), work.Path(folder + "-link"));
+  }
+  ASSERT_EQ(RunBuildCommand({"--product", work.Path("product-link"), "--main", work.Path("main.exe"),
+                             "--uninstaller", work.Path("uninstall.exe"), "--setup", work.Path("setup.exe"),
+                             "--system", work.Path("system-link"), "--fonts", work.Path("fonts-link"), "--out",
+                             work.Path("medium")}),
+            0);
+  std::filesystem::create_directory_symlink(work.Path("medium"), work.Path("medium-link"));
+  CheckOptions options;
+  options.medium = work.Path("medium-link");
+  const CheckResult result = CheckMedium(options);
+  EXPECT_EQ(result.diagnostics.ExitStatus(), 0) << FormatText(result);
+  EXPECT_TRUE(Installed(result.plan, "راهنما\\فایل یک.txt"));
+  EXPECT_EQ(result.plan.registered, Strings{"C:\\windows\\System32\\reg.dll"});
+  EXPECT_EQ(result.plan.fontFiles.size(), 2u);
+
+  if (std::system("xorriso -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xorriso for the image";
+  // regression: xorriso put the link itself on the disc, an empty image.
+  ASSERT_EQ(RunImageCommand({work.Path("medium-link"), "--label", "DISC", "--out", work.Path("disc.iso")}), 0);
+  DiscImage image;
+  std::string error;
+  ASSERT_TRUE(ReadDiscImage(work.Path("disc.iso"), image, error)) << error;
+  Strings onDisc;
+  for (const DiscEntry& e : image.root.children) onDisc.push_back(e.name);
+  EXPECT_EQ(onDisc, (Strings{"CAB", "Fonts", "System", "autorun.inf", "setup.exe"}));
 }
 
 }  // namespace
