@@ -11,7 +11,7 @@ packages=(
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
   python3
-  xorriso fuseiso
+  xorriso fuseiso osslsigncode openssl liblnk-utils
 )
 
 # giflib for the Windows target is built from Debian's source package, which needs

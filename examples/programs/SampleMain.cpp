@@ -1,7 +1,12 @@
-// The sample product's main program, staged on the medium as Telmorquistane.DAT. It leaves
+// The sample main program, built with the product's names and staged on the medium as
+// <Name>.DAT. It leaves
 // "<its path>.started" holding the folder it was started in (so tests can see that the
 // installer launched it), then shows a short Persian greeting.
 #include <windows.h>
+
+#include <string>
+
+#include "product/ProductIdentity.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t path[MAX_PATH + 16];
@@ -17,8 +22,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       CloseHandle(file);
     }
   }
-  // "Telmorquistan is installed and running."
-  MessageBoxW(nullptr, L"\u0628\u0631\u0646\u0627\u0645\u0647 Telmorquistan \u0627\u062C\u0631\u0627 \u0634\u062F.",
-              L"Telmorquistan", MB_OK | MB_ICONINFORMATION | MB_RTLREADING | MB_RIGHT);
+  // "<Title> is installed and running."
+  wchar_t title[512] = L"";
+  MultiByteToWideChar(CP_UTF8, 0, installer::product::kTitle, -1, title, 512);
+  const std::wstring text = std::wstring(L"\u0628\u0631\u0646\u0627\u0645\u0647 ") + title + L" \u0627\u062C\u0631\u0627 \u0634\u062F.";
+  MessageBoxW(nullptr, text.c_str(), title, MB_OK | MB_ICONINFORMATION | MB_RTLREADING | MB_RIGHT);
   return 0;
 }

@@ -1,4 +1,4 @@
-// The sample product's uninstaller, staged on the medium as uninstall.DAT and installed as
+// The sample uninstaller, built with the product's names, staged on the medium as uninstall.DAT and installed as
 // Uninstall.EXE. It removes what the installer left: the two shortcuts, the program group,
 // the uninstall entry and the installed folder, so the demonstration can run again. A running
 // program cannot delete its own file, so it first copies itself to the temporary folder and
@@ -8,14 +8,23 @@
 
 #include <string>
 
+#include "product/ProductIdentity.h"
+
 namespace {
 
-const wchar_t kUninstallKey[] =
-    L"Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\Telmorquistane";
+// The product's names are UTF-8 in the generated header.
+std::wstring Wide(const char* utf8) {
+  wchar_t buffer[1024] = L"";
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, 1024);
+  return buffer;
+}
+
+const std::wstring kUninstallKey =
+    L"Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\" + Wide(installer::product::kName);
 const wchar_t kShellFolders[] =
     L"Software\\Microsoft\\windows\\CurrentVersion\\Explorer\\Shell Folders";
-const wchar_t kLinkName[] = L"Telmorquistan.lnk";
-const wchar_t kGroup[] = L"Rivenholt";
+const std::wstring kLinkName = Wide(installer::product::kTitle) + L".lnk";
+const std::wstring kGroup = Wide(installer::product::kGroup);
 
 // RegQueryValueExW, not RegGetValueW: the i686 build starts on Windows XP, which lacks the
 // latter. The buffer keeps a NUL after the data, which need not end with one.
@@ -69,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     folder = folder.substr(0, folder.find_last_of(L'\\'));
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring copy = std::wstring(temp) + L"Telmorquistane-uninstall.exe";
+    const std::wstring copy = std::wstring(temp) + Wide(installer::product::kName) + L"-uninstall.exe";
     if (!CopyFileW(self, copy.c_str(), FALSE)) return 1;
     const std::wstring parameters = L"\"" + folder + L"\"";
     ShellExecuteW(nullptr, L"open", copy.c_str(), parameters.c_str(), temp, SW_SHOW);
@@ -83,7 +92,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   RemoveDirectoryW(group.c_str());
   // The entry holds values only, no subkeys, so RegDeleteKeyW (Windows XP has no RegDeleteTreeW)
   // removes all of it.
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
   RemoveTree(folder);
   // The copy in the temporary folder goes when the system next starts.
   MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

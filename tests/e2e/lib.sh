@@ -22,6 +22,8 @@ E2E_INSTALL_NAME='مسير نصب برنامه'
 E2E_EXIT_NAME=' '
 E2E_TITLE='برنامه نصب '
 E2E_UNINSTALL_KEY='HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane'
+# The page pictures the installer under test was built with.
+E2E_PICTURES="$e2e_top/assets"
 
 SETUP_PID=
 e2e_passed=
@@ -263,17 +265,17 @@ e2e_picture_matches() {
   shift
   local n
   case $page in
-    welcome) n=$(e2e_picture_mismatch "$e2e_top/assets/welcome.gif" $((E2E_WIDE_LEFT + 2)) "$E2E_TOP" "$@") ;;
-    exit) n=$(e2e_picture_mismatch "$e2e_top/assets/exit.gif" $((E2E_WIDE_LEFT + 2)) "$E2E_TOP" "$@") ;;
-    install) n=$(e2e_picture_mismatch "$e2e_top/assets/install.gif" "$E2E_INSTALL_LEFT" "$E2E_TOP" "$@") ;;
+    welcome) n=$(e2e_picture_mismatch "$E2E_PICTURES/welcome.gif" $((E2E_WIDE_LEFT + 2)) "$E2E_TOP" "$@") ;;
+    exit) n=$(e2e_picture_mismatch "$E2E_PICTURES/exit.gif" $((E2E_WIDE_LEFT + 2)) "$E2E_TOP" "$@") ;;
+    install) n=$(e2e_picture_mismatch "$E2E_PICTURES/install.gif" "$E2E_INSTALL_LEFT" "$E2E_TOP" "$@") ;;
     # The finish picture is 2 rows lower: compare its 702 rows that lie on the page.
     finish)
       [ $# -gt 0 ] || set -- 0 0 819 702
-      n=$(e2e_picture_mismatch "$e2e_top/assets/finish6.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 2)) "$@") ;;
+      n=$(e2e_picture_mismatch "$E2E_PICTURES/finish6.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 2)) "$@") ;;
     # The finish picture of Windows 5 and earlier, 3 rows lower: its 701 rows on the page.
     finish5)
       [ $# -gt 0 ] || set -- 0 0 819 701
-      n=$(e2e_picture_mismatch "$e2e_top/assets/finish5.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 3)) "$@") ;;
+      n=$(e2e_picture_mismatch "$E2E_PICTURES/finish5.gif" "$E2E_INSTALL_LEFT" $((E2E_TOP + 3)) "$@") ;;
     *) e2e_fail "unknown page $page" ;;
   esac
   [ "$n" -eq 0 ]
