@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14
   python3
   xorriso fuseiso
+  openssl osslsigncode
 )
 
 # giflib for the Windows target is built from Debian's source package, which needs
