@@ -295,6 +295,37 @@ void CheckSystem(const Entry& root, MemoryPlatform& machine, uint16_t setupMachi
   }
 }
 
+// Who signed each program the medium carries. A signature the file no longer matches fails
+// Windows' check, so that one is a warning as well.
+void CheckSignatures(const Entry& root, const std::string& productName, Plan& plan, Diagnostics& d) {
+  std::vector<std::pair<std::string, const Entry*>> programs;
+  if (const Entry* setup = FindChild(root, "setup.exe"); setup && !setup->folder) {
+    programs.emplace_back(setup->name, setup);
+  }
+  if (const Entry* cab = FindChild(root, kProductFolder); cab && cab->folder) {
+    for (const std::string& name : {productName + ".DAT", std::string("uninstall.DAT")}) {
+      if (const Entry* program = FindChild(*cab, name); program && !program->folder) {
+        programs.emplace_back(cab->name + "\\" + program->name, program);
+      }
+    }
+  }
+  for (const auto& [rel, entry] : programs) {
+    std::string bytes;
+    SignatureInfo info;
+    if (ReadFileBytes(entry->diskPath, bytes)) {
+      info = ReadSignature(bytes);
+    } else {
+      info.state = SignatureInfo::State::Unreadable;
+      info.error = "cannot read the file";
+    }
+    if (info.ChangedAfterSigning()) {
+      d.Warn("signature-mismatch", rel, "signed by \"" + info.signer + "\", but the file was changed after "
+                                        "signing: Windows will call its signature invalid");
+    }
+    plan.signatures.push_back({rel, std::move(info)});
+  }
+}
+
 // The font files the installer enumerates, in the order of `target`.
 std::vector<const Entry*> FontFiles(const Entry& fonts, Target target) {
   std::vector<const Entry*> files;
@@ -477,6 +508,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
              "missing: no Uninstall.EXE and no INSTALL.CFG, yet the uninstall entry names Uninstall.exe");
     }
   }
+  CheckSignatures(root, options.product.name, plan, d);
   CheckSystem(root, machine, setupMachine, plan.systemDir, d);
   CheckFonts(root, machine, options.target, d);
 

@@ -10,6 +10,7 @@
 #include "engine/InstallSession.h"
 #include "mediatool/Diagnostics.h"
 #include "mediatool/MediumTree.h"
+#include "mediatool/Signature.h"
 
 namespace mediatool {
 
@@ -40,8 +41,14 @@ struct PlanLink {
   std::string path, target, workingDirectory;
 };
 
+struct PlanSignature {
+  std::string file;  ///< relative to the medium's root
+  SignatureInfo signature;
+};
+
 struct Plan {
   std::string setupMachine;  ///< processor of the medium's setup.exe
+  std::vector<PlanSignature> signatures;  ///< setup.exe, the main program, the uninstaller: those present
   bool completed = false;
   std::string stoppedBy;     ///< the message the installer stops with, when it stops
   std::string installDir;

@@ -91,6 +91,16 @@ PeInfo ReadPe(const std::string& data) {
     info.error = "damaged PE header (unknown optional header)";
     return info;
   }
+  if (optionalSize >= 68) {
+    info.checksumOffset = optional + 64;
+    const uint64_t countAt = directories - 4;  // NumberOfRvaAndSizes
+    const uint64_t entry = directories + 4 * 8;
+    if (countAt + 4 <= optional + optionalSize && bytes.U32(countAt) > 4 && entry + 8 <= optional + optionalSize) {
+      info.certificateEntryOffset = entry;
+      info.certificateOffset = bytes.U32(entry);
+      info.certificateSize = bytes.U32(entry + 4);
+    }
+  }
   std::vector<Section> sections;
   const uint64_t table = optional + optionalSize;
   for (uint16_t i = 0; i < sectionCount; ++i) {

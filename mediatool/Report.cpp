@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "mediatool/Check.h"
+#include "mediatool/Sha256.h"
 
 namespace mediatool {
 namespace {
@@ -68,6 +69,22 @@ std::string ValueJson(const PlanValue& v) {
   return "{\"key\": " + Json(v.key) + ", \"name\": " + Json(v.name) + ", \"data\": " + Json(v.data) + "}";
 }
 
+std::string SignatureJson(const PlanSignature& s) {
+  const SignatureInfo& info = s.signature;
+  const bool isSigned = info.state == SignatureInfo::State::Signed;
+  const char* state = isSigned ? "\"signed\""
+                      : info.state == SignatureInfo::State::Unreadable ? "\"unreadable\""
+                                                                       : "\"not-signed\"";
+  return "{\"file\": " + Json(s.file) + ", \"state\": " + state +
+         ", \"signer\": " + (isSigned ? Json(info.signer) : "null") +
+         ", \"digest_algorithm\": " + (isSigned ? Json(info.digestAlgorithm) : "null") +
+         ", \"signed_digest\": " + (isSigned ? Json(Hex(info.signedDigest)) : "null") +
+         ", \"file_digest\": " + (info.compared ? Json(Hex(info.fileDigest)) : "null") +
+         ", \"digest_matches\": " + (info.compared ? (info.matches ? "true" : "false") : "null") +
+         ", \"error\": " + (info.state == SignatureInfo::State::Unreadable ? Json(info.error) : "null") +
+         ", \"text\": " + Json(DescribeSignature(info)) + "}";
+}
+
 }  // namespace
 
 std::string FormatText(const CheckResult& result) {
@@ -75,6 +92,7 @@ std::string FormatText(const CheckResult& result) {
   std::string out;
   Line(out, "medium " + result.options.medium + (result.options.target == Target::Cd ? " as a CD" : " as an NTFS copy") +
                 "; setup.exe for " + plan.setupMachine);
+  for (const PlanSignature& s : plan.signatures) Line(out, s.file + ": " + DescribeSignature(s.signature));
   if (!plan.installDir.empty()) {
     size_t files = 0;
     for (const PlanFile& f : plan.installed) files += f.folder ? 0 : 1;
@@ -142,6 +160,11 @@ std::string FormatJson(const CheckResult& result) {
   field("medium", Json(result.options.medium));
   field("target", result.options.target == Target::Cd ? "\"cd\"" : "\"ntfs\"");
   field("setup_machine", Json(plan.setupMachine));
+  out += "  \"signatures\": ";
+  JsonList signatures(out);
+  for (const PlanSignature& s : plan.signatures) signatures.Item(SignatureJson(s));
+  signatures.End();
+  out += ",\n";
   field("completed", plan.completed ? "true" : "false");
   field("stopped_by", plan.completed ? "null" : Json(plan.stoppedBy));
   field("install_dir", Json(plan.installDir));

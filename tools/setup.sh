@@ -11,7 +11,9 @@ packages=(
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
   python3
-  xorriso fuseiso osslsigncode openssl liblnk-utils
+  xorriso fuseiso
+  # signing, and witnesses of signatures and shortcuts made by others
+  openssl osslsigncode liblnk-utils
 )
 
 # giflib for the Windows target is built from Debian's source package, which needs
