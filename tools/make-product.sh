@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A vendor's product, from its product file to a disc image, in one command:
-#   bash tools/make-product.sh FILE [--out DIR]        (DIR default: build/product/<Name>)
+#   bash tools/make-product.sh FILE [--out DIR] [--arch i686|x86_64]
+#   DIR default: build/product/<Name>. --arch: the i686 build by default, the one a disc carries
+#   (it starts on 32-bit and 64-bit Windows alike); x86_64 for a medium for 64-bit Windows only.
 # Checks the product file (every problem at once, nothing built on one), builds the i686
 # setup.exe with the product's names and pictures, signs setup.exe, the main program and the
 # uninstaller when the file has a [Signing] section, lays out the medium with `mediatool build`,
@@ -10,22 +12,30 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-usage() { echo "usage: bash tools/make-product.sh FILE [--out DIR]" >&2; exit 2; }
+usage() { echo "usage: bash tools/make-product.sh FILE [--out DIR] [--arch i686|x86_64]" >&2; exit 2; }
 fail() { echo "make-product: $*" >&2; exit 2; }
 [ $# -ge 1 ] || usage
 file=$1
 shift
 out=
+arch=i686
 while [ $# -gt 0 ]; do
   case $1 in
     --out) [ $# -ge 2 ] || usage; out=$2; shift 2 ;;
     --out=*) out=${1#--out=}; shift ;;
+    --arch) [ $# -ge 2 ] || usage; arch=$2; shift 2 ;;
+    --arch=*) arch=${1#--arch=}; shift ;;
     *) usage ;;
   esac
 done
+case $arch in
+  i686) tree=win32 ;;
+  x86_64) tree=win64 ;;
+  *) usage ;;
+esac
 [ -f "$file" ] || fail "$file: no such product file"
 file=$(cd "$(dirname "$file")" && pwd)/$(basename "$file")
-for tool in cmake ninja i686-w64-mingw32-g++-posix osslsigncode xorriso python3; do
+for tool in cmake ninja "$arch-w64-mingw32-g++-posix" osslsigncode xorriso python3; do
   command -v "$tool" >/dev/null || fail "$tool is missing: run 'sudo bash tools/setup.sh' once"
 done
 
@@ -48,18 +58,18 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 # The installer with this product's names and pictures. The build tree stays for the next run.
-echo "== setup.exe for \"$name\" (i686, $out/win32)"
-cmake -S "$top" -B "$out/win32" -G Ninja --toolchain "$top/cmake/toolchain-mingw-i686.cmake" \
+echo "== setup.exe for \"$name\" ($arch, $out/$tree)"
+cmake -S "$top" -B "$out/$tree" -G Ninja --toolchain "$top/cmake/toolchain-mingw-$arch.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DINSTALLER_PRODUCT="$file" >"$out/configure.log" 2>&1 ||
-  { cat "$out/configure.log" >&2; fail "configuring the i686 build failed (the product file's problems are above)"; }
+  { cat "$out/configure.log" >&2; fail "configuring the $arch build failed (the product file's problems are above)"; }
 main=$(get mainprogram)
 uninstaller=$(get uninstaller)
 targets=(setup)
-[ -n "$main" ] || { targets+=(sample_main); main="$out/win32/examples/programs/sample_main.exe"; }
-[ -n "$uninstaller" ] || { targets+=(sample_uninstall); uninstaller="$out/win32/examples/programs/sample_uninstall.exe"; }
-cmake --build "$out/win32" --target "${targets[@]}" >"$out/build.log" 2>&1 ||
+[ -n "$main" ] || { targets+=(sample_main); main="$out/$tree/examples/programs/sample_main.exe"; }
+[ -n "$uninstaller" ] || { targets+=(sample_uninstall); uninstaller="$out/$tree/examples/programs/sample_uninstall.exe"; }
+cmake --build "$out/$tree" --target "${targets[@]}" >"$out/build.log" 2>&1 ||
   { tail -n 30 "$out/build.log" >&2; fail "building setup.exe failed (log: $out/build.log)"; }
-setup="$out/win32/ui/setup.exe"
+setup="$out/$tree/ui/setup.exe"
 
 # Everything this run writes anew.
 rm -rf "$out/medium" "$out/signed" "$out/check.txt" "$out/$label.iso" "$out/$label.iso.xorriso.log"

@@ -4,8 +4,6 @@
 // installer launched it), then shows a short Persian greeting.
 #include <windows.h>
 
-#include <string>
-
 #include "product/ProductIdentity.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -25,7 +23,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // "<Title> is installed and running."
   wchar_t title[512] = L"";
   MultiByteToWideChar(CP_UTF8, 0, installer::product::kTitle, -1, title, 512);
-  const std::wstring text = std::wstring(L"\u0628\u0631\u0646\u0627\u0645\u0647 ") + title + L" \u0627\u062C\u0631\u0627 \u0634\u062F.";
-  MessageBoxW(nullptr, text.c_str(), title, MB_OK | MB_ICONINFORMATION | MB_RTLREADING | MB_RIGHT);
+  wchar_t text[600] = L"\u0628\u0631\u0646\u0627\u0645\u0647 ";
+  lstrcatW(text, title);
+  lstrcatW(text, L" \u0627\u062C\u0631\u0627 \u0634\u062F.");
+  MessageBoxW(nullptr, text, title, MB_OK | MB_ICONINFORMATION | MB_RTLREADING | MB_RIGHT);
   return 0;
 }

@@ -6,7 +6,8 @@
 # the sample's names is in a program on the disc or in the image; the image, mounted as a CD-ROM
 # drive, installs through the wizard; the folder, the renamed programs, INSTALL.CFG's bytes,
 # both shortcuts and the uninstall entry are the product's; a second start opens the product.
-# Usage: vendor-product.sh BUILD_DIR (the i686 build: the one a vendor ships)
+# Usage: vendor-product.sh BUILD_DIR. With the i686 build (the one a disc carries) the product
+# is built for i686 and installs in a pure 32-bit prefix; with the x86_64 build, for x86_64.
 source "$(dirname "$0")/lib.sh"
 fusermount -u "$1/e2e/vendor-product/cdrom" 2>/dev/null || true
 e2e_init vendor-product "$1" 0
@@ -66,15 +67,25 @@ PasswordVariable = DANESHYAR_KEY_PASSWORD
 EOF
 
 out="$E2E_DIR/product"
+arch=$([ "$E2E_ARCH" = win32 ] && echo i686 || echo x86_64)
+tree=$E2E_ARCH
 status=0
-e2e_log "bash tools/make-product.sh $src/product.ini --out $out"
-bash "$e2e_top/tools/make-product.sh" "$src/product.ini" --out "$out" >"$E2E_DIR/make-product.txt" 2>&1 || status=$?
+e2e_log "bash tools/make-product.sh $src/product.ini --out $out --arch $arch"
+bash "$e2e_top/tools/make-product.sh" "$src/product.ini" --out "$out" --arch "$arch" >"$E2E_DIR/make-product.txt" 2>&1 ||
+  status=$?
 cat "$E2E_DIR/make-product.txt"
-# The Persian yeh in three INSTALL.CFG lines is the check's only warning.
+# The Persian yeh in three INSTALL.CFG lines is the check's only warning (and, for x86_64, the
+# processor of setup.exe).
 [ "$status" -eq 1 ] || e2e_fail "make-product.sh exited with $status, expected 1 (the code-page warnings)"
+expected_warnings=$([ "$arch" = i686 ] && echo 3 || echo 4)
 warnings=$(grep -c '^warning: ' "$out/check.txt" || true)
-[ "$warnings" -eq 3 ] && [ "$(grep -c '^warning: .*INSTALL.CFG line [356]: "ی" (U+06CC) is not in code page 1256; written as 0xED' "$out/check.txt")" -eq 3 ] ||
-  e2e_fail "expected three code-page warnings (INSTALL.CFG lines 3, 5 and 6), got: $(grep '^warning' "$out/check.txt")"
+[ "$warnings" -eq "$expected_warnings" ] &&
+  [ "$(grep -c '^warning: .*INSTALL.CFG line [356]: "ی" (U+06CC) is not in code page 1256; written as 0xED' "$out/check.txt")" -eq 3 ] ||
+  e2e_fail "expected the code-page warnings of INSTALL.CFG lines 3, 5 and 6, got: $(grep '^warning' "$out/check.txt")"
+for program in setup.exe "CAB\\$name.DAT" "CAB\\uninstall.DAT"; do
+  grep -qxF "$program: signed by \"Daneshyar Vendor\" (SHA-256)" "$out/check.txt" ||
+    e2e_fail "the check does not say that $program is signed by the vendor"
+done
 image="$out/DANESHYAR_2.iso"  # the label derived from Name
 [ -f "$image" ] || e2e_fail "make-product.sh made no image $image"
 grep -q "^image:  $image\$" "$E2E_DIR/make-product.txt" || e2e_fail "make-product.sh did not say where the image is"
@@ -114,7 +125,7 @@ PY
   e2e_fail "a program on the disc or the image carries the sample's names"
 
 # The image as a CD-ROM drive, installed through the wizard with the product's own pictures.
-E2E_PICTURES="$out/win32/generated/pictures"
+E2E_PICTURES="$out/$tree/generated/pictures"
 E2E_UNINSTALL_KEY="HKLM\\Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\$name"
 vendor_mount_cdrom "$image"
 vendor_shell_folders
