@@ -72,7 +72,7 @@ inline constexpr int kFontTableCapacity = 20;
 /// while the install page is created and before anything can change the current directory.
 void InitializeSession(InstallSession& session, const ProductIdentity& product = BuiltInProduct());
 
-/// Drive letter of the Windows directory + ":\" + ProductFolder, e.g. "C:\Telmorquistane".
+/// Drive letter of the Windows directory + ":\" + ProductFolder, e.g. "C:\<ProductFolder>".
 std::string DefaultInstallPath(InstallSession& session);
 
 /// Scans SourceFolder below MediaRoot into DirList, FileList, FileSizes and TotalSize, and

@@ -24,7 +24,10 @@ font=/usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf
 rm -rf "$dest"
 mkdir -p "$(dirname "$dest")"
 cp -r "$top/examples/medium" "$dest"
-cp "$build/examples/programs/sample_main.exe" "$dest/CAB/Telmorquistane.DAT"
+# The staged name follows the product file's Name (the build's own productgen reads it).
+product_file=$(sed -n "s/^INSTALLER_PRODUCT:[A-Z]*=//p" "$build/CMakeCache.txt")
+name=$("$build/host-tools/productgen/productgen" "$product_file" --get name)
+cp "$build/examples/programs/sample_main.exe" "$dest/CAB/$name.DAT"
 cp "$build/examples/programs/sample_uninstall.exe" "$dest/CAB/uninstall.DAT"
 mkdir -p "$dest/System" "$dest/Fonts"
 cp "$build/tests/register_marker.dll" "$dest/System/TelmSample.dll"

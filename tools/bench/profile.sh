@@ -15,6 +15,10 @@ top=$(pwd)
 out="$top/build/bench/profile"
 win="$top/build/win64"
 tools="$top/build/native/tools/bench"
+# The product's names, from the product file the Windows build was made from.
+product_file=$(sed -n "s/^INSTALLER_PRODUCT:[A-Z]*=//p" "$win/CMakeCache.txt")
+product_name=$("$win/host-tools/productgen/productgen" "$product_file" --get name)
+product_folder=$("$win/host-tools/productgen/productgen" "$product_file" --get folder)
 seed=20240601  # run.sh's
 log() { echo "[$(date +%T)] $*" >&2; }
 
@@ -55,8 +59,8 @@ mkdir -p "$out/sample/CAB/group00"
 cp -al "$tree"/group00/part0[0-9] "$out/sample/CAB/group00/"
 
 reset_installation() {
-  rm -rf "$drive_c/Telmorquistane" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
-  WINEDEBUG=-all wine64 reg delete 'HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane' /f \
+  rm -rf "$drive_c/$product_folder" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
+  WINEDEBUG=-all wine64 reg delete "HKLM\\Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\$product_name" /f \
     >/dev/null 2>&1 || true
   sync
 }

@@ -15,6 +15,10 @@ seed=20240601
 out="$top/build/bench"
 win="$top/build/win64"
 tools="$top/build/native/tools/bench"
+# The product's names, from the product file the Windows build was made from.
+product_file=$(sed -n "s/^INSTALLER_PRODUCT:[A-Z]*=//p" "$win/CMakeCache.txt")
+product_name=$("$win/host-tools/productgen/productgen" "$product_file" --get name)
+product_folder=$("$win/host-tools/productgen/productgen" "$product_file" --get folder)
 mkdir -p "$out"
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 log() { echo "[$(date +%T)] $*" >&2; }
@@ -55,7 +59,7 @@ log "creating the Wine prefix"
 installer_wine_prefix_ready >&2
 wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
 drive_c="$WINEPREFIX/drive_c"
-uninstall_key='HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\Telmorquistane'
+uninstall_key="HKLM\\Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\$product_name"
 xwatch="$tools/bench_xwatch"
 
 # ---------------------------------------------------------------- what the screen shows
@@ -143,7 +147,7 @@ use_medium() {
 # What an installation leaves outside its folder goes too, so every run does the same work:
 # the uninstall entry (setup.exe would start the installed program instead) and the font.
 reset_installation() {
-  rm -rf "$drive_c/Telmorquistane" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
+  rm -rf "$drive_c/$product_folder" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
   wine64 reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
   sync
 }
