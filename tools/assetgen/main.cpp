@@ -1,17 +1,21 @@
-// Writes the page pictures and the list glyphs of the installer into a folder:
+// Writes the page pictures and the list glyphs of the installer into a folder, or checks a
+// folder of page pictures (a vendor's own) against the pages' rules:
 //   assetgen OUTPUT_DIR [FONT_DIR]
+//   assetgen --check DIR
 // FONT_DIR defaults to /usr/share/fonts/truetype (fonts-noto-core, fonts-dejavu-core). The same
 // fonts and libraries give the same bytes on every run.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Glyphs.h"
 #include "Icon.h"
 #include "Outline.h"
 #include "Pages.h"
 #include "Palette.h"
+#include "PictureRules.h"
 
 using namespace assetgen;
 
@@ -28,11 +32,20 @@ void WritePicture(const std::string& path, const Outline& outline, const Fonts& 
   WriteGif(Quantise(canvas, outline.opaque, pinned), path);
 }
 
+// One line per problem, "DIR/welcome.gif: rule: detail"; 1 when there is any.
+int Check(const std::string& dir) {
+  const std::vector<PictureProblem> problems = CheckPictures(dir);
+  for (const PictureProblem& p : problems)
+    std::printf("%s: %s: %s\n", (std::filesystem::path(dir) / p.file).string().c_str(), p.rule.c_str(), p.detail.c_str());
+  return problems.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR [FONT_DIR]\n", argv[0]);
+  if (argc == 3 && std::string(argv[1]) == "--check") return Check(argv[2]);
+  if (argc < 2 || argc > 3 || argv[1][0] == '-') {
+    std::fprintf(stderr, "usage: %s OUTPUT_DIR [FONT_DIR]\n       %s --check DIR\n", argv[0], argv[0]);
     return 2;
   }
   try {
