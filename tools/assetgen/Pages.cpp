@@ -2,8 +2,12 @@
 // rectangles that lie over them, so every point of a hotspot falls on its button.
 #include "Pages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
+
+#include "Paragraph.h"
 
 namespace assetgen {
 
@@ -252,17 +256,44 @@ void DrawLocaleDialog(Canvas& canvas, const Fonts& fonts, Box b, bool xp, const 
 
 }  // namespace
 
-void PaintWelcome(Canvas& canvas, const Fonts& fonts) {
-  DrawMediumDisc(canvas, 421, 262, 62);
-  DrawCentredLines(canvas, TitleText(fonts, 25), {"به برنامه نصب Telmorquistan خوش آمدید"}, 421, 375, 0, kInk);
-  DrawRule(canvas, 290, 552, 392);
-  DrawCentredLines(canvas, BodyText(fonts, 17),
-                   {"این برنامه Telmorquistan را روی رایانه شما نصب می‌کند.",
-                    "پیش از ادامه، بهتر است برنامه‌های باز دیگر را ببندید.",
-                    "برای ادامه، دکمه «مرحله بعد» را بزنید."},
-                   421, 430, 30, kInkSoft);
+void PaintWelcome(Canvas& canvas, const Fonts& fonts, const std::string& title) {
+  // The column the text may take, well inside the panel's inner line (x 170..672).
+  constexpr double kColumn = 444, kCentre = 421;
+  const Paragraph heading("به برنامه نصب {title} خوش آمدید", title, true);
+  const Paragraph intro("این برنامه {title} را روی رایانه شما نصب می‌کند.", title, true);
+  // Smaller type before more lines for the heading; the sentence takes a second line first.
+  const Fitted head = Fit(heading, TitleText(fonts, 25), kColumn,
+                          {{1, 1}, {0.92, 1}, {0.84, 1}, {0.92, 2}, {0.84, 2}, {0.76, 2}, {0.76, 3}}, 0.4);
+  const Fitted body = Fit(intro, BodyText(fonts, 17), kColumn, {{1, 1}, {1, 2}, {0.94, 2}, {0.88, 2}, {0.88, 3}}, 0.4);
+  std::vector<Line> bodyLines = body.lines;
+  for (const char* s : {"پیش از ادامه، بهتر است برنامه‌های باز دیگر را ببندید.", "برای ادامه، دکمه «مرحله بعد» را بزنید."})
+    bodyLines.push_back(Text(body.style, s));
+
+  // Stacked upwards from the last sentence, which keeps its place above the Next button; with
+  // the sample's title every piece lands where it always was (disc at 262, heading at 375).
+  const double bodyLeading = bodyLines.size() > 3 ? 27 * body.scale : 30;
+  const std::vector<double> bodyStack = Stack(bodyLines, bodyLeading, 3);
+  const double bodyFirst = 490 - bodyStack.back();
+  const double rule = bodyFirst - 38;
+  const std::vector<double> headStack = Stack(head.lines, 35 * head.scale, 4);
+  const double headFirst = rule - 17 - headStack.back();
+  // The disc fills the room left above the heading, from y 176 down; too little room, no disc.
+  const double discBottom = headFirst - 48 - 3;
+  const double radius = std::min(62.0, (discBottom - 176) / 2);
+  if (radius >= 28) DrawMediumDisc(canvas, kCentre, discBottom - radius, radius);
+
+  std::vector<Box> inks;
+  for (size_t i = 0; i < head.lines.size(); ++i)
+    inks.push_back(DrawAligned(canvas, head.lines[i], kCentre, headFirst + headStack[i], Align::Centre, kInk));
+  DrawRule(canvas, 290, 552, rule);
+  for (size_t i = 0; i < bodyLines.size(); ++i)
+    inks.push_back(DrawAligned(canvas, bodyLines[i], kCentre, bodyFirst + bodyStack[i], Align::Centre, kInkSoft));
   // Next: hotspot at client (474, 533) size 83 x 35 on a page that draws the picture 2 pixels in.
-  DrawButton(canvas, Box{470, 531, 557, 570}, "مرحله بعد", ButtonKind::Primary, fonts);
+  const Box next{470, 531, 557, 570};
+  for (const Box& ink : inks)
+    if (ink.x0 < 172 || ink.x1 > 670 || ink.y0 < 160 || ink.y1 > next.y0 - 4)
+      throw std::logic_error("the welcome text leaves its column");
+  DrawButton(canvas, next, "مرحله بعد", ButtonKind::Primary, fonts);
   DrawCentredLines(canvas, BodyText(fonts, 14), {"برای خروج از برنامه نصب، کلید Esc را بزنید."}, 421, 640, 0,
                    Mix(kInkSoft, kPanel, 0.25));
 }

@@ -1,6 +1,8 @@
 // The page pictures: what each page shows inside the frame, placed under the pages' hotspots.
 #pragma once
 
+#include <string>
+
 #include "Canvas.h"
 #include "Outline.h"
 #include "Widgets.h"
@@ -13,7 +15,9 @@ constexpr int kWidePageOffset = 2;
 
 enum class FinishStyle { Windows6, Windows5 };
 
-void PaintWelcome(Canvas& canvas, const Fonts& fonts);
+/// The welcome page names the product in its heading and first sentence; a long title takes
+/// smaller type or more lines, and the disc above gives way to them.
+void PaintWelcome(Canvas& canvas, const Fonts& fonts, const std::string& title);
 void PaintInstall(Canvas& canvas, const Fonts& fonts);
 void PaintFinish(Canvas& canvas, const Fonts& fonts, FinishStyle style);
 void PaintExit(Canvas& canvas, const Fonts& fonts);

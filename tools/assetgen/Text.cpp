@@ -141,6 +141,12 @@ Line LayOut(const std::vector<Run>& runs, bool rtlLine) {
   return line;
 }
 
+double AdvanceOf(const std::vector<Run>& runs) {
+  double advance = 0;
+  for (const Run& r : runs) advance += ShapeRun(r).advance;
+  return advance;
+}
+
 void Draw(Canvas& canvas, const Line& line, double left, double baseline, Rgb colour) {
   for (const Line::Glyph& g : line.glyphs) {
     const double px = left + g.x, py = baseline + g.y;
@@ -156,11 +162,14 @@ void Draw(Canvas& canvas, const Line& line, double left, double baseline, Rgb co
   }
 }
 
-void DrawAligned(Canvas& canvas, const Line& line, double x, double baseline, Align align, Rgb colour) {
+Box DrawAligned(Canvas& canvas, const Line& line, double x, double baseline, Align align, Rgb colour) {
   double left = x;
   if (align == Align::Centre) left = x - line.advance / 2;
   if (align == Align::Right) left = x - line.advance;
-  Draw(canvas, line, std::round(left), baseline, colour);
+  left = std::round(left);
+  Draw(canvas, line, left, baseline, colour);
+  return Box{int(std::floor(left + line.inkLeft)), int(std::floor(baseline + line.inkTop)),
+             int(std::ceil(left + line.inkRight)), int(std::ceil(baseline + line.inkBottom))};
 }
 
 void DrawCentred(Canvas& canvas, const Line& line, Box box, Rgb colour) {

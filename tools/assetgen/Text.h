@@ -57,12 +57,16 @@ struct Line {
 /// each run is shaped in its own direction (enough for Persian with embedded Latin words).
 Line LayOut(const std::vector<Run>& runs, bool rtlLine = true);
 
+/// The width of the runs by their advances, without rendering them (for line breaking).
+double AdvanceOf(const std::vector<Run>& runs);
+
 void Draw(Canvas& canvas, const Line& line, double left, double baseline, Rgb colour);
 
 enum class Align { Left, Centre, Right };
 
-/// Draws the line with its advance box aligned at x (left end, middle or right end).
-void DrawAligned(Canvas& canvas, const Line& line, double x, double baseline, Align align, Rgb colour);
+/// Draws the line with its advance box aligned at x (left end, middle or right end); returns
+/// the box its ink took.
+Box DrawAligned(Canvas& canvas, const Line& line, double x, double baseline, Align align, Rgb colour);
 
 /// Draws the line centred in the box, horizontally by advance and vertically by its ink.
 void DrawCentred(Canvas& canvas, const Line& line, Box box, Rgb colour);

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
+
+#include "Paragraph.h"
 
 namespace assetgen {
 
@@ -20,81 +23,7 @@ Fonts Fonts::Load(FontSet& set, const std::string& fontDir) {
   return f;
 }
 
-namespace {
-
-// Decodes UTF-8 into code points with the byte offset of each.
-std::vector<std::pair<char32_t, size_t>> Decode(const std::string& s) {
-  std::vector<std::pair<char32_t, size_t>> out;
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    char32_t cp = n == 1 ? c : n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
-    for (int k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    out.push_back({cp, i});
-    i += size_t(n);
-  }
-  return out;
-}
-
-enum class Strong { Left, Right, Neutral };
-
-Strong Classify(char32_t cp) {
-  if ((cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') || (cp >= '0' && cp <= '9')) return Strong::Left;
-  if ((cp >= 0x0600 && cp <= 0x06FF) || (cp >= 0xFB50 && cp <= 0xFDFF) || (cp >= 0xFE70 && cp <= 0xFEFF))
-    return Strong::Right;
-  return Strong::Neutral;
-}
-
-}  // namespace
-
-Line Text(const Style& style, const std::string& utf8) {
-  const auto cps = Decode(utf8);
-  // A neutral takes the direction of its neighbours when both agree, else the line's (right
-  // to left): so spaces between Latin words stay in the Latin run.
-  std::vector<Strong> type(cps.size());
-  for (size_t i = 0; i < cps.size(); ++i) type[i] = Classify(cps[i].first);
-  std::vector<bool> ltr(cps.size());
-  for (size_t i = 0; i < cps.size(); ++i) {
-    if (type[i] != Strong::Neutral) {
-      ltr[i] = type[i] == Strong::Left;
-      continue;
-    }
-    Strong before = Strong::Right, after = Strong::Right;
-    for (size_t j = i; j-- > 0;)
-      if (type[j] != Strong::Neutral) { before = type[j]; break; }
-    for (size_t j = i + 1; j < cps.size(); ++j)
-      if (type[j] != Strong::Neutral) { after = type[j]; break; }
-    ltr[i] = before == Strong::Left && after == Strong::Left;
-  }
-  // A closing bracket goes with its opening one, so "(Egypt)" after a Latin word stays whole.
-  std::vector<size_t> open;
-  for (size_t i = 0; i < cps.size(); ++i) {
-    if (cps[i].first == '(') open.push_back(i);
-    if (cps[i].first == ')' && !open.empty()) {
-      ltr[i] = ltr[open.back()];
-      open.pop_back();
-    }
-  }
-  // Characters the Persian font lacks (brackets in Noto Naskh) come from the Latin font, still
-  // right to left so brackets are mirrored. Joiners stay with the Persian text they join.
-  std::vector<bool> fallback(cps.size());
-  for (size_t i = 0; i < cps.size(); ++i) {
-    const char32_t cp = cps[i].first;
-    fallback[i] = !ltr[i] && cp != 0x200C && cp != 0x200D && !Covers(style.persian, cp);
-  }
-  std::vector<Run> runs;
-  for (size_t i = 0; i < cps.size();) {
-    size_t j = i;
-    while (j < cps.size() && ltr[j] == ltr[i] && fallback[j] == fallback[i]) ++j;
-    const size_t end = j < cps.size() ? cps[j].second : utf8.size();
-    const std::string piece = utf8.substr(cps[i].second, end - cps[i].second);
-    if (ltr[i]) runs.push_back({style.latin, style.latinSize, piece, false});
-    else if (fallback[i]) runs.push_back({style.latin, style.latinSize, piece, true});
-    else runs.push_back({style.persian, style.size, piece, true});
-    i = j;
-  }
-  return LayOut(runs, true);
-}
+Line Text(const Style& style, const std::string& utf8) { return Paragraph(utf8, true).LayOut(style); }
 
 Line LatinText(const FontFile* font, double size, const std::string& text) {
   return LayOut({Run{font, size, text, false}}, false);
@@ -124,6 +53,35 @@ void DrawStarEmblem(Canvas& canvas, double cx, double cy, double r) {
   canvas.FillShape(Disc(cx, cy, r * 0.08), box, colour::kGold);
 }
 
+// The product's title in the band: one line at the sample's place while it fits between the
+// emblems, else smaller, else two lines, centred on their ink between the band's gold line and
+// the subtitle (whose ink top is bottom).
+void DrawTitle(Canvas& canvas, const FrameGeometry& frame, const Fonts& fonts, const std::string& title, double scale,
+               double bottom) {
+  const double margin = 8 * scale;
+  const double left = frame.emblemLeftX + frame.emblemRadius + margin, right = frame.emblemRightX - frame.emblemRadius - margin;
+  const double top = frame.bandY0 + 8 * scale;
+  const double sampleBaseline = std::round(frame.bandY0 + 41 * scale);
+  auto place = [&](const Fitted& fitted) -> std::optional<std::vector<double>> {
+    std::vector<double> baselines = Stack(fitted.lines, 1.15 * fitted.style.latinSize, 2 * scale);
+    const double inkTop = baselines.front() + fitted.lines.front().inkTop;
+    const double inkBottom = baselines.back() + fitted.lines.back().inkBottom;
+    if (inkBottom - inkTop > bottom - top) return std::nullopt;
+    double first = sampleBaseline;
+    if (fitted.lines.size() > 1 || first + inkTop < top || first + inkBottom > bottom)
+      first = std::round((top + bottom) / 2 - (inkTop + inkBottom) / 2);
+    for (double& b : baselines) b += first;
+    return baselines;
+  };
+  const Paragraph paragraph(kTitleMark, title, std::nullopt);
+  const Style style{fonts.naskhBold, fonts.latinSerifBold, 30 * scale, 30 * scale};
+  const Fitted fitted = Fit(paragraph, style, right - left, {{1, 1}, {0.9, 1}, {0.8, 1}, {0.72, 1}, {0.66, 2}, {0.6, 2}},
+                            0.3, [&](const Fitted& candidate) { return place(candidate).has_value(); });
+  const std::vector<double> baselines = *place(fitted);
+  const double centre = (frame.bandX0 + frame.bandX1) / 2;
+  for (size_t i = 0; i < fitted.lines.size(); ++i)
+    DrawAligned(canvas, fitted.lines[i], centre, baselines[i], Align::Centre, colour::kWhite);
+}
 
 }  // namespace
 
@@ -147,7 +105,7 @@ void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r) {
   canvas.FillShape(Disc(cx, cy, r * 0.11), box, colour::kBandBottom);
 }
 
-void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts) {
+void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const std::string& title) {
   const FrameGeometry& f = outline.frame;
   const Box body{int(f.bodyX0) - 1, int(f.bandY0), int(f.bodyX1) + 1, int(f.bodyY1)};
   const Box band{int(f.bandX0) - 1, int(f.bandY0) - 1, int(f.bandX1) + 1, int(f.bandY1) + 1};
@@ -172,14 +130,14 @@ void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts) {
   DrawStarEmblem(canvas, f.emblemLeftX, f.emblemY, f.emblemRadius);
   DrawDiscEmblem(canvas, f.emblemRightX, f.emblemY, f.emblemRadius);
 
-  // Product name and the Persian subtitle "setup program", centred in the band.
+  // Product title and the Persian subtitle "setup program", centred in the band.
   const double bandHeight = f.bandY1 - f.bandY0;
   const double centre = (f.bandX0 + f.bandX1) / 2;
   const double scale = bandHeight / 86.0;
-  const Line name = LatinText(fonts.latinSerifBold, 30 * scale, "Telmorquistan");
-  DrawAligned(canvas, name, centre, std::round(f.bandY0 + 41 * scale), Align::Centre, colour::kWhite);
   const Line subtitle = Text(Style{fonts.naskhBold, fonts.latinBold, 19 * scale, 15 * scale}, "برنامه نصب");
-  DrawAligned(canvas, subtitle, centre, std::round(f.bandY0 + 72 * scale), Align::Centre, colour::kGoldLight);
+  const double subtitleBaseline = std::round(f.bandY0 + 72 * scale);
+  DrawTitle(canvas, f, fonts, title, scale, subtitleBaseline + subtitle.inkTop - 3 * scale);
+  DrawAligned(canvas, subtitle, centre, subtitleBaseline, Align::Centre, colour::kGoldLight);
   // Small gold diamonds either side of the subtitle.
   for (double side : {-1.0, 1.0}) {
     const double x = centre + side * (subtitle.advance / 2 + 16 * scale);

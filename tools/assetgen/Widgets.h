@@ -32,7 +32,7 @@ struct Style {
 };
 
 /// Lays out a right-to-left line of mixed text: runs of Latin letters (with the spaces and
-/// punctuation between them) read left to right inside the Persian line.
+/// punctuation between them) read left to right inside the Persian line (see Paragraph).
 Line Text(const Style& style, const std::string& utf8);
 
 /// A left-to-right line in one font.
@@ -55,9 +55,10 @@ constexpr Rgb kBoxBorder = RgbOf(0x8BA0B6);
 constexpr Rgb kSuccess = RgbOf(0x2E8B57);
 }  // namespace colour
 
-/// Paints the frame (body panel, header band with product name, emblems, dark rim along the
-/// outline). Everything inside the outline is painted; the rest is left for the mask to cut.
-void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts);
+/// Paints the frame (body panel, header band with the product's title, emblems, dark rim along
+/// the outline). Everything inside the outline is painted; the rest is left for the mask to cut.
+/// The title is shrunk, or set on two lines, to fit between the emblems above the subtitle.
+void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const std::string& title);
 
 /// The setup-disc emblem (tracks and sheen) centred at (cx, cy) within radius r.
 void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r);
