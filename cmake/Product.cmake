@@ -55,9 +55,9 @@ if(_pictures STREQUAL "")
     file(READ "${_made}/title.txt" _title_old HEX)
   endif()
   if(NOT _title_new STREQUAL _title_old OR NOT EXISTS "${_made}/exit.gif")
-    installer_host_tool(assetgen assetgen)
+    installer_host_tool(productgen assetgen)
     file(REMOVE_RECURSE "${_made}")
-    execute_process(COMMAND "${_host}/assetgen/assetgen" "${_made}" --title-file "${_host}/title.new"
+    execute_process(COMMAND "${_host}/productgen/assetgen/assetgen" "${_made}" --title-file "${_host}/title.new"
                     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
     if(NOT rc EQUAL 0)
       message(FATAL_ERROR "generating the page pictures failed:\n${out}")

@@ -1,7 +1,8 @@
-# Runs the generator into a scratch folder and compares its output byte for byte with the
-# committed assets: cmake -DGENERATOR=... -DSCRATCH=... -DREFERENCE=... -P CompareAssets.cmake
+# Runs the generator with the sample product's title into a scratch folder and compares its
+# output byte for byte with the committed assets:
+#   cmake -DGENERATOR=... -DTITLE_FILE=... -DSCRATCH=... -DREFERENCE=... -P CompareAssets.cmake
 file(REMOVE_RECURSE "${SCRATCH}")
-execute_process(COMMAND "${GENERATOR}" "${SCRATCH}" RESULT_VARIABLE rc)
+execute_process(COMMAND "${GENERATOR}" "${SCRATCH}" --title-file "${TITLE_FILE}" RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "generator failed: ${rc}")
 endif()

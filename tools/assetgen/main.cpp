@@ -1,13 +1,16 @@
 // Writes the page pictures and the list glyphs of the installer into a folder, or checks a
 // folder of page pictures (a vendor's own) against the pages' rules:
-//   assetgen OUTPUT_DIR [FONT_DIR] [--title TEXT]
+//   assetgen OUTPUT_DIR [FONT_DIR] --title TEXT | --title-file FILE
 //   assetgen --check DIR
 // FONT_DIR defaults to /usr/share/fonts/truetype (fonts-noto-core, fonts-dejavu-core); TEXT is
-// the product's display title in UTF-8. The same fonts, libraries and title give the same bytes
-// on every run.
+// the product's display title in UTF-8 (the product file's Title; FILE holds it, as the build
+// passes it, so no shell or list syntax touches it). The same fonts, libraries and title give
+// the same bytes on every run.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,11 +19,9 @@
 
 namespace {
 
-// The sample product's display title, until the product file gives it.
-constexpr char kSampleTitle[] = "Telmorquistan";
-
 int Usage(const char* program) {
-  std::fprintf(stderr, "usage: %s OUTPUT_DIR [FONT_DIR] [--title TEXT]\n       %s --check DIR\n", program, program);
+  std::fprintf(stderr, "usage: %s OUTPUT_DIR [FONT_DIR] --title TEXT | --title-file FILE\n       %s --check DIR\n",
+               program, program);
   return 2;
 }
 
@@ -36,13 +37,22 @@ int Check(const std::string& dir) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> positional;
-  std::string title = kSampleTitle;
+  std::string title;
   bool check = false, titled = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--title") {
       if (++i == argc) return Usage(argv[0]);
       title = argv[i];  // taken whole, even when it starts with "-"
+      titled = true;
+    } else if (arg == "--title-file") {
+      if (++i == argc) return Usage(argv[0]);
+      std::ifstream in(argv[i], std::ios::binary);
+      if (!in) {
+        std::fprintf(stderr, "assetgen: cannot read %s\n", argv[i]);
+        return 2;
+      }
+      title.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
       titled = true;
     } else if (arg == "--check") {
       check = true;
@@ -54,7 +64,7 @@ int main(int argc, char** argv) {
   }
   try {
     if (check) return positional.size() == 1 && !titled ? Check(positional[0]) : Usage(argv[0]);
-    if (positional.empty() || positional.size() > 2) return Usage(argv[0]);
+    if (positional.empty() || positional.size() > 2 || !titled) return Usage(argv[0]);
     assetgen::WriteAssets(positional[0], positional.size() == 2 ? positional[1] : "/usr/share/fonts/truetype", title);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "assetgen: %s\n", e.what());

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "PictureRules.h"
 #include "mediatool/Paths.h"
 #include "mediatool/ProductFile.h"
 
@@ -131,7 +132,18 @@ int main(int argc, char** argv) {
     std::fputs("usage: productgen FILE [--header OUT.h] [--rc OUT.rc] [--get KEY]\n", stderr);
     return 2;
   }
-  const mediatool::ProductFileResult result = mediatool::ReadProductFile(argv[1]);
+  mediatool::ProductFileResult result = mediatool::ReadProductFile(argv[1]);
+  // A vendor's own pictures meet the rules the generated ones do: one error per picture and rule.
+  if (result.ok() && !result.product.pictures.empty()) {
+    int line = 0;
+    for (const auto& [key, at] : result.keyLines) {
+      if (key == "[Medium] Pictures") line = at;
+    }
+    for (const assetgen::PictureProblem& p : assetgen::CheckPictures(result.product.pictures)) {
+      result.errors.push_back({result.product.path, line, "[Medium] Pictures",
+                               p.file + ": " + p.rule + ": " + p.detail});
+    }
+  }
   for (const mediatool::ProductFileError& error : result.errors) {
     std::fprintf(stderr, "%s\n", error.Text().c_str());
   }
