@@ -175,7 +175,14 @@ installer_wine uninstaller --list 2>/dev/null | grep -qF "$name" || e2e_fail "Wi
 # Both shortcuts under the Persian title; lnkinfo (liblnk) reads their target, and each starts
 # the installed program in the installation folder.
 desktop_link="$VENDOR_DESKTOP\\$title.lnk"
-group_link="$VENDOR_START_MENU\\programs\\$group\\$title.lnk"
+# The Start Menu's "Programs" folder is spelt that way in the prefix; Windows ignores the case
+# of the installer's "programs", the Linux folder below Wine does not.
+group_link=$(cd "$(e2e_unix_path "$VENDOR_START_MENU")" && find . -maxdepth 3 -ipath "./programs/$group/$title.lnk" | head -n 1)
+[ -n "$group_link" ] || e2e_fail "no Start Menu shortcut below $VENDOR_START_MENU\\programs\\$group"
+group_link="$VENDOR_START_MENU\\${group_link#./}"
+group_link=${group_link//\//\\}
+# The program names its marker after the path it was started by: a shortcut's ends in .EXE,
+# the uninstall entry's MainProgram in .exe.
 marker="$TARGET/$name.EXE.started"
 for link in "$desktop_link" "$group_link"; do
   file=$(e2e_unix_path "$link")
@@ -194,6 +201,7 @@ done
 
 # A second start of the disc opens the installed product, and no page shows.
 rm -f "$marker"
+marker="$TARGET/$name.exe.started"
 (cd "$MEDIUM" && exec "$INSTALLER_WINE" setup.exe) </dev/null >>"$E2E_DIR/setup.log" 2>&1 &
 SETUP_PID=$!
 e2e_wait 30 "the installed program, started by a second start" test -s "$marker"
