@@ -27,7 +27,7 @@ cmake --build --preset $preset --target setup sample_main sample_uninstall regis
 product() { "build/$preset/host-tools/productgen/productgen" examples/product.ini --get "$1"; }
 name=$(product name)
 folder=$(product folder)
-uninstall_key="HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\$name"
+uninstall_key='HKLM\Software\Microsoft\windows\CurrentVersion\uninstall\'"$name"
 
 run="$top/build/run"
 rm -rf "$run"

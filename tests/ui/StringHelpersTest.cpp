@@ -120,14 +120,17 @@ TEST(StringHelpersTest, GroupThousandsPutsCommasEveryThreeDigitsFromTheRight) {
   }
 }
 
-// The marks only follow backslashes; the text is otherwise untouched, so removing them gives
-// the path back.
+// The marks only follow backslashes, and only in a text with a right-to-left letter; the text
+// is otherwise untouched, so removing them gives the path back.
+// regression: a Latin path drew each mark as a box under Wine ("C:\\□Telmorquistane").
 TEST(StringHelpersTest, PathTextForDisplayMarksEveryBackslash) {
   const std::pair<std::string, std::string> cases[] = {
       {"C:\\مستندات\\راهنما.txt", "C:\\\u200Eمستندات\\\u200Eراهنما.txt"},
-      {"File: CAB\\a.txt", "File: CAB\\\u200Ea.txt"},
+      {"File: CAB\\Docs\\راهنما.txt", "File: CAB\\\u200EDocs\\\u200Eراهنما.txt"},
+      {"File: CAB\\a.txt", "File: CAB\\a.txt"},
+      {"C:\\Program Files\\Product", "C:\\Program Files\\Product"},
+      {"\\\\server\\שם", "\\\u200E\\\u200Eserver\\\u200Eשם"},
       {"no path", "no path"},
-      {"\\\\server", "\\\u200E\\\u200Eserver"},
       {"", ""},
   };
   for (const auto& [text, shown] : cases) EXPECT_EQ(PathTextForDisplay(text), shown) << text;

@@ -3,6 +3,8 @@
 // position past the end append the insert text.
 #include "ui/text/StringHelpers.h"
 
+#include "engine/platform/Unicode.h"
+
 namespace installer {
 
 std::string LeftStr(const std::string& text, uint8_t count) {
@@ -51,7 +53,26 @@ std::string GroupThousands(const std::string& digits) {
   return t;
 }
 
+namespace {
+
+// Hebrew, Arabic, Syriac, Thaana and their presentation forms: the letters that take a
+// backslash beside them into their own direction.
+bool HasRightToLeftLetter(const std::string& text) {
+  size_t pos = 0;
+  char32_t c = 0;
+  while (pos < text.size()) {
+    if (!NextCodePoint(text, pos, c)) continue;
+    if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::string PathTextForDisplay(const std::string& text) {
+  // Without a right-to-left letter every backslash stays in place by itself, and Wine's Tahoma
+  // would draw the mark of a left-to-right run as a box.
+  if (!HasRightToLeftLetter(text)) return text;
   std::string shown;
   shown.reserve(text.size() + 16);
   for (const char c : text) {

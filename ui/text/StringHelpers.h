@@ -29,8 +29,10 @@ std::string ReplaceAt(const std::string& text, uint8_t position, uint8_t count,
 /// The separator does not follow the user's locale.
 std::string GroupThousands(const std::string& digits);
 
-/// A text holding paths, as the pages and message boxes draw it in left-to-right reading: a
-/// left-to-right mark (U+200E) after each backslash. Without it, a backslash between two Persian folder
+/// A text holding paths, as the pages and message boxes draw it in left-to-right reading: when
+/// it holds a right-to-left letter, a left-to-right mark (U+200E) after each backslash (a text
+/// without one is returned as it is: its backslashes keep their places anyway, and Wine's
+/// Tahoma draws the mark in a left-to-right run as a box). Without the mark, a backslash between two Persian folder
 /// names takes their right-to-left direction and the two names swap places ("C:\A\B" shows
 /// as "C:\B\A"); with it, the folders stay in their order from left to right and each name
 /// reads right to left within itself. (Windows draws the mark with no width; Wine's Tahoma
