@@ -18,7 +18,7 @@ namespace {
 
 enum class Kind { Text, Name, Folder, File, Choice, Label, Variable };
 
-struct KeySpec {
+struct KnownKey {
   const char* section;
   const char* key;
   Kind kind;
@@ -26,7 +26,7 @@ struct KeySpec {
   std::string ProductFile::*field;
 };
 
-const std::array<KeySpec, 20> kKeys = {{
+const std::array<KnownKey, 20> kKeys = {{
     {"Product", "Name", Kind::Name, true, &ProductFile::name},
     {"Product", "Folder", Kind::Name, false, &ProductFile::folder},
     {"Product", "Title", Kind::Name, true, &ProductFile::title},
@@ -176,7 +176,7 @@ ProductFileResult ParseProductFile(std::string_view text, const std::string& pat
 
   std::string section;  // canonical spelling, "" before the first section
   bool sectionKnown = false;
-  struct Seen { const KeySpec* spec; int line; };
+  struct Seen { const KnownKey* entry; int line; };
   std::vector<Seen> seen;
   std::vector<std::pair<std::string, int>> sections;
   int lineNumber = 0;
@@ -196,9 +196,9 @@ ProductFileResult ParseProductFile(std::string_view text, const std::string& pat
       }
       const std::string_view name = Trim(line.substr(1, line.size() - 2));
       sectionKnown = false;
-      for (const KeySpec& spec : kKeys) {
-        if (SameIgnoringCase(name, spec.section)) {
-          section = spec.section;
+      for (const KnownKey& entry : kKeys) {
+        if (SameIgnoringCase(name, entry.section)) {
+          section = entry.section;
           sectionKnown = true;
           break;
         }
@@ -222,38 +222,38 @@ ProductFileResult ParseProductFile(std::string_view text, const std::string& pat
       continue;
     }
     if (!sectionKnown) continue;  // its section was already reported
-    const KeySpec* spec = nullptr;
-    for (const KeySpec& candidate : kKeys) {
-      if (section == candidate.section && candidate.field && SameIgnoringCase(key, candidate.key)) spec = &candidate;
+    const KnownKey* entry = nullptr;
+    for (const KnownKey& candidate : kKeys) {
+      if (section == candidate.section && candidate.field && SameIgnoringCase(key, candidate.key)) entry = &candidate;
     }
     const std::string where = "[" + section + "] " + std::string(key);
-    if (!spec) {
+    if (!entry) {
       std::string known;
-      for (const KeySpec& candidate : kKeys) {
+      for (const KnownKey& candidate : kKeys) {
         if (section == candidate.section && candidate.field) known += (known.empty() ? "" : ", ") + std::string(candidate.key);
       }
       fail(lineNumber, where, "unknown key (known in [" + section + "]: " + known + ")");
       continue;
     }
-    const std::string canonical = "[" + section + "] " + spec->key;
-    if (auto earlier = std::find_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.spec == spec; });
+    const std::string canonical = "[" + section + "] " + entry->key;
+    if (auto earlier = std::find_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.entry == entry; });
         earlier != seen.end()) {
       fail(lineNumber, canonical, "given twice (first on line " + std::to_string(earlier->line) + ")");
       continue;
     }
-    seen.push_back({spec, lineNumber});
+    seen.push_back({entry, lineNumber});
     result.keyLines.emplace_back(canonical, lineNumber);
-    product.*(spec->field) = std::string(value);
+    product.*(entry->field) = std::string(value);
 
     std::string problem;
     if (value.empty()) {
       problem = "empty";
     } else {
-      switch (spec->kind) {
+      switch (entry->kind) {
         case Kind::Name:
           problem = WindowsNameProblem(value);
           // The main program is staged on the disc as <Name>.DAT, a Joliet name.
-          if (problem.empty() && spec->field == &ProductFile::name) {
+          if (problem.empty() && entry->field == &ProductFile::name) {
             if (value.find(';') != std::string_view::npos) {
               problem = "holds \";\", which a disc's Joliet names do not allow (the disc carries <Name>.DAT)";
             } else if (Utf16Units(std::string(value) + ".DAT") > 103) {
@@ -287,21 +287,21 @@ ProductFileResult ParseProductFile(std::string_view text, const std::string& pat
     if (!problem.empty()) fail(lineNumber, canonical, problem);
   }
 
-  for (const KeySpec& spec : kKeys) {
-    if (!spec.required) continue;
-    if (std::none_of(seen.begin(), seen.end(), [&](const Seen& s) { return s.spec == &spec; })) {
-      auto header = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == spec.section; });
-      fail(header == sections.end() ? 0 : header->second, "[" + std::string(spec.section) + "] " + spec.key,
-           header == sections.end() ? "required, and the file has no [" + std::string(spec.section) + "] section"
+  for (const KnownKey& entry : kKeys) {
+    if (!entry.required) continue;
+    if (std::none_of(seen.begin(), seen.end(), [&](const Seen& s) { return s.entry == &entry; })) {
+      auto header = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == entry.section; });
+      fail(header == sections.end() ? 0 : header->second, "[" + std::string(entry.section) + "] " + entry.key,
+           header == sections.end() ? "required, and the file has no [" + std::string(entry.section) + "] section"
                                     : std::string("required key missing"));
     }
   }
   const auto given = [&](std::string ProductFile::*field) {
-    return std::any_of(seen.begin(), seen.end(), [&](const Seen& s) { return s.spec->field == field; });
+    return std::any_of(seen.begin(), seen.end(), [&](const Seen& s) { return s.entry->field == field; });
   };
   const auto lineOf = [&](std::string ProductFile::*field) {
     for (const Seen& s : seen) {
-      if (s.spec->field == field) return s.line;
+      if (s.entry->field == field) return s.line;
     }
     return 0;
   };
@@ -338,10 +338,10 @@ ProductFileResult ParseProductFile(std::string_view text, const std::string& pat
 
 void CheckProductPaths(ProductFileResult& result) {
   const ProductFile& product = result.product;
-  for (const KeySpec& spec : kKeys) {
-    if (!spec.field || (spec.kind != Kind::Folder && spec.kind != Kind::File)) continue;
-    const std::string& value = product.*(spec.field);
-    const std::string canonical = "[" + std::string(spec.section) + "] " + spec.key;
+  for (const KnownKey& entry : kKeys) {
+    if (!entry.field || (entry.kind != Kind::Folder && entry.kind != Kind::File)) continue;
+    const std::string& value = product.*(entry.field);
+    const std::string canonical = "[" + std::string(entry.section) + "] " + entry.key;
     const auto line = std::find_if(result.keyLines.begin(), result.keyLines.end(),
                                    [&](const auto& k) { return k.first == canonical; });
     // Not given (a default), or already reported as a bad value.
@@ -351,10 +351,10 @@ void CheckProductPaths(ProductFileResult& result) {
     const fs::file_status status = fs::status(FsPath(value), error);
     std::string problem;
     if (!fs::exists(status)) {
-      problem = "no such " + std::string(spec.kind == Kind::Folder ? "folder" : "file") + ": " + value;
-    } else if (spec.kind == Kind::Folder && !fs::is_directory(status)) {
+      problem = "no such " + std::string(entry.kind == Kind::Folder ? "folder" : "file") + ": " + value;
+    } else if (entry.kind == Kind::Folder && !fs::is_directory(status)) {
       problem = "not a folder: " + value;
-    } else if (spec.kind == Kind::File && !fs::is_regular_file(status)) {
+    } else if (entry.kind == Kind::File && !fs::is_regular_file(status)) {
       problem = "not a file: " + value;
     }
     if (!problem.empty()) result.errors.push_back({product.path, line->second, canonical, problem});

@@ -44,6 +44,19 @@ std::optional<char> BestFitByteOf(char32_t c) {
   return ByteOf(c);
 }
 
+// Each character through `byteOf`; `replacement` for one it has no byte for, or a malformed byte.
+std::string Convert(std::string_view utf8, std::optional<char> (*byteOf)(char32_t), char replacement) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t c = 0;
+    const std::optional<char> byte = NextCodePoint(utf8, pos, c, true) ? byteOf(c) : std::optional<char>();
+    out += byte.value_or(replacement);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string Cp1256ToUtf8(std::string_view bytes) {
@@ -71,30 +84,10 @@ std::optional<std::string> Utf8ToCp1256(std::string_view utf8) {
 }
 
 std::string Utf8ToCp1256(std::string_view utf8, char replacement) {
-  std::string out;
-  out.reserve(utf8.size());
-  size_t pos = 0;
-  while (pos < utf8.size()) {
-    char32_t c = 0;
-    const std::optional<char> byte =
-        NextCodePoint(utf8, pos, c, true) ? ByteOf(c) : std::optional<char>();
-    out += byte.value_or(replacement);
-  }
-  return out;
+  return Convert(utf8, ByteOf, replacement);
 }
 
-std::string Utf8ToCp1256BestFit(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  size_t pos = 0;
-  while (pos < utf8.size()) {
-    char32_t c = 0;
-    const std::optional<char> byte =
-        NextCodePoint(utf8, pos, c, true) ? BestFitByteOf(c) : std::optional<char>();
-    out += byte.value_or('?');
-  }
-  return out;
-}
+std::string Utf8ToCp1256BestFit(std::string_view utf8) { return Convert(utf8, BestFitByteOf, '?'); }
 
 std::vector<Cp1256Substitution> Cp1256Substitutions(std::string_view utf8) {
   std::vector<Cp1256Substitution> found;
