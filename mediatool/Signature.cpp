@@ -116,7 +116,8 @@ std::string DottedOid(std::string_view oid) {
       text = std::to_string(top) + "." + std::to_string(value - 40 * top);
       first = false;
     } else {
-      text += "." + std::to_string(value);
+      text += '.';
+      text += std::to_string(value);
     }
     value = 0;
   }
