@@ -43,6 +43,7 @@ group='آموزشی‌های من'
 folder='دانشیار'
 name='Daneshyar 2'
 publisher='Ali "Q" \ 100% $(rm -rf /) ");system("x'
+first_line='dsh "2026" \n %s ${HOME} `id`'
 cat >"$src/product.ini" <<EOF
 ; Daneshyar: a product file written as a Persian vendor would
 [product]
@@ -52,7 +53,7 @@ GROUP = $group
 Folder = $folder
 Publisher = $publisher
 Author = گروه دانشیار
-ConfigFirstLine = dsh-2026
+ConfigFirstLine = $first_line
 ConfigPublisher = انتشارات دانشیار
 
 [Medium]
@@ -154,10 +155,10 @@ cmp "$medium/CAB/$name.DAT" "$TARGET/$name.EXE" && cmp "$medium/CAB/uninstall.DA
   cmp "$src/cab/راهنما/شروع.txt" "$TARGET/راهنما/شروع.txt" || e2e_fail "an installed file differs from the medium's"
 
 # INSTALL.CFG: code page 1256, the Persian yeh written as the Arabic yeh, as Windows would.
-python3 - "$TARGET/INSTALL.CFG" "$folder" "$name" "$title" <<'PY' || e2e_fail "INSTALL.CFG's bytes are not the product's"
+python3 - "$TARGET/INSTALL.CFG" "$folder" "$name" "$title" "$first_line" <<'PY' || e2e_fail "INSTALL.CFG's bytes are not the product's"
 import sys
-path, folder, name, title = sys.argv[1:]
-lines = ["dsh-2026", "", folder, name, title, "انتشارات دانشیار"]
+path, folder, name, title, first_line = sys.argv[1:]
+lines = [first_line, "", folder, name, title, "انتشارات دانشیار"]
 expected = b"".join(l.replace("\u06cc", "\u064a").encode("cp1256") + b"\r\n" for l in lines)
 actual = open(path, "rb").read()
 if actual != expected:
