@@ -1,14 +1,17 @@
 // "mediatool build": lays out a medium the way the installer reads one. CAB holds the product
 // with its two programs under their staging names, System the components with SYSTEM.TXT
 // listing those that self-register, Fonts the fonts with FONT.TXT in the order the target
-// enumerates that folder, named from each font's own name table.
+// enumerates that folder, named from each font's own name table. CAB's uninstall.lst names
+// what the installation will leave under InstallDir, from the check's run of the engine.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "engine/InstallSession.h"
+#include "mediatool/Check.h"
 #include "mediatool/Commands.h"
 #include "mediatool/FontInfo.h"
 #include "mediatool/ListFile.h"
@@ -29,6 +32,9 @@ const char* const kBuildUsage =
     "                      and the uninstaller as uninstall.DAT (Name: from --product-file,\n"
     "                      the product file setup.exe was built from; default: the product\n"
     "                      this tool was built with)\n"
+    "  CAB/uninstall.lst   every file the installation leaves in the installation folder, as\n"
+    "                      the installer's own engine installs them on --target, for the\n"
+    "                      uninstaller\n"
     "  System/SYSTEM.TXT   the files of --system; the list names those whose export table has\n"
     "                      DllRegisterServer\n"
     "  Fonts/FONT.TXT      the files of --fonts; the list pairs each file name with the name its\n"
@@ -112,7 +118,100 @@ std::vector<Entry> FilesOf(const std::string& folder, Target target, const char*
   return files;
 }
 
+Entry FileEntry(const std::string& name, const std::string& diskPath) {
+  Entry entry;
+  entry.name = name;
+  entry.diskPath = diskPath;
+  std::error_code error;
+  entry.size = static_cast<int64_t>(fs::file_size(FsPath(diskPath), error));
+  if (error) entry.size = 0;
+  return entry;
+}
+
+std::optional<std::vector<std::string>> ListFromCheck(const CheckResult& result, const std::string& where) {
+  if (!result.plan.completed) {
+    Fail(where, "the installation from this medium stops with \"" + result.plan.stoppedBy +
+                    "\", so its list of installed files cannot be made");
+    return std::nullopt;
+  }
+  return UninstallListLines(result.plan);
+}
+
+// The check's run over the medium the build is about to write: CAB with the staged programs
+// and setup.exe, which decides nothing under InstallDir beyond that.
+std::optional<std::vector<std::string>> PlannedUninstallList(const Entry& productTree, const std::string& mainStaged,
+                                                             const std::string& main, const std::string& uninstaller,
+                                                             const std::string& setup,
+                                                             const installer::ProductIdentity& identity,
+                                                             Target target) {
+  Entry root;
+  root.folder = true;
+  Entry cab = productTree;
+  cab.name = "CAB";
+  cab.folder = true;
+  cab.attr = 0;
+  cab.children.push_back(FileEntry(mainStaged, main));
+  cab.children.push_back(FileEntry("uninstall.DAT", uninstaller));
+  root.children.push_back(std::move(cab));
+  root.children.push_back(FileEntry("setup.exe", setup));
+  SortTree(root, target);
+  CheckOptions check;
+  check.product = identity;
+  check.target = target;
+  return ListFromCheck(CheckMediumTree(check, root), "--product");
+}
+
+const char* const kUninstallListUsage =
+    "usage: mediatool uninstall-list MEDIUM [--target cd|ntfs] [--product-file FILE]\n"
+    "\n"
+    "Writes MEDIUM's CAB/uninstall.lst, the list of files the installation leaves in the\n"
+    "installation folder, for a medium laid out without mediatool build (which writes it).\n"
+    "The list is made as the check makes its plan, by the installer's own engine; an existing\n"
+    "list is replaced.\n"
+    "Exit status: 0 written, 2 an error.\n";
+
 }  // namespace
+
+int RunUninstallListCommand(const std::vector<std::string>& args) {
+  Options options;
+  if (!ParseOptions("uninstall-list", args, {"target", "product-file"}, {"help"}, options)) return 2;
+  if (options.Has("help")) {
+    std::fputs(kUninstallListUsage, stdout);
+    return 0;
+  }
+  if (options.positional.size() != 1) {
+    std::fputs(kUninstallListUsage, stderr);
+    return 2;
+  }
+  gErrors = 0;
+  CheckOptions check;
+  check.medium = options.positional[0];
+  const std::string targetName = options.Get("target", "cd");
+  if (targetName != "cd" && targetName != "ntfs") {
+    std::fprintf(stderr, "mediatool uninstall-list: --target is cd or ntfs, not \"%s\"\n", targetName.c_str());
+    return 2;
+  }
+  check.target = targetName == "cd" ? Target::Cd : Target::Ntfs;
+  if (options.Has("product-file") && !ReadIdentity("uninstall-list", options.Get("product-file"), check.product)) {
+    return 2;
+  }
+  Diagnostics diagnostics;
+  const Entry root = ReadTree(check.medium, check.target, diagnostics);
+  const Entry* cab = FindChild(root, "CAB");
+  if (diagnostics.HasErrors() || !cab || !cab->folder) {
+    for (const Diagnostic& d : diagnostics.items) {
+      std::fprintf(stderr, "mediatool uninstall-list: %s: %s\n", d.file.c_str(), d.message.c_str());
+    }
+    if (!cab || !cab->folder) std::fprintf(stderr, "mediatool uninstall-list: %s: no CAB folder\n", check.medium.c_str());
+    return 2;
+  }
+  const auto lines = ListFromCheck(CheckMediumTree(check, root), check.medium);
+  if (!lines) return 2;
+  const std::string path = check.medium + "/" + cab->name + "/" + kUninstallListName;
+  if (!WriteBytes(path, EncodeUninstallList(check.product.name, *lines))) return 2;
+  std::printf("wrote %s: %zu files\n", path.c_str(), lines->size());
+  return 0;
+}
 
 int RunBuildCommand(const std::vector<std::string>& args) {
   Options options;
@@ -171,10 +270,11 @@ int RunBuildCommand(const std::vector<std::string>& args) {
   Entry productTree;
   if (fs::is_directory(FsPath(product), error)) {
     productTree = ReadInput(product, target);
-    for (const std::string& staged : {mainStaged, std::string("uninstall.DAT")}) {
+    for (const std::string& staged : {mainStaged, std::string("uninstall.DAT"), std::string(kUninstallListName)}) {
       if (const Entry* clash = FindChild(productTree, staged)) {
-        Fail(clash->diskPath, std::string("the product folder has a file of the staging name ") + staged +
-                                  ", which the build fills from --main or --uninstaller");
+        Fail(clash->diskPath, std::string("the product folder has a file named ") + staged +
+                                  ", which the build fills itself (from --main, --uninstaller, or the list "
+                                  "of installed files)");
       }
     }
   }
@@ -229,6 +329,15 @@ int RunBuildCommand(const std::vector<std::string>& args) {
       fontLines.push_back(info.displayName);
     }
   }
+  // The list comes from the engine's run over the medium as it will be laid out, so it is
+  // known, and the run is known to finish, before anything is written.
+  std::vector<std::string> uninstallList;
+  if (gErrors == 0) {
+    if (const auto lines = PlannedUninstallList(productTree, mainStaged, options.Get("main"),
+                                                options.Get("uninstaller"), options.Get("setup"), identity, target)) {
+      uninstallList = *lines;
+    }
+  }
   if (gErrors > 0) {
     std::fprintf(stderr, "mediatool build: %d errors, nothing written\n", gErrors);
     return 2;
@@ -248,12 +357,14 @@ int RunBuildCommand(const std::vector<std::string>& args) {
     for (const Entry& file : fonts) CopyFile(file.diskPath, out + "/Fonts/" + file.name);
     WriteBytes(out + "/Fonts/FONT.TXT", EncodeListFile(fontLines));
   }
+  WriteBytes(cab + "/" + kUninstallListName, EncodeUninstallList(identity.name, uninstallList));
   CopyFile(options.Get("setup"), out + "/setup.exe");
   WriteBytes(out + "/autorun.inf", "[autorun]\r\nopen=setup.exe\r\n");
   if (gErrors > 0) return 2;
 
   std::printf("built %s for %s\n", out.c_str(), target == Target::Cd ? "a CD" : "an NTFS copy");
-  std::printf("  CAB: %s with %s and uninstall.DAT\n", product.c_str(), mainStaged.c_str());
+  std::printf("  CAB: %s with %s and uninstall.DAT; uninstall.lst lists %zu files\n", product.c_str(),
+              mainStaged.c_str(), uninstallList.size());
   std::printf("  System: %zu files; SYSTEM.TXT lists %zu\n", components.size(), registering.size());
   for (const std::string& name : registering) std::printf("    %s\n", name.c_str());
   std::printf("  Fonts: %zu files; FONT.TXT pairs, in enumeration order:\n", fonts.size());

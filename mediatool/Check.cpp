@@ -16,6 +16,7 @@
 #include "engine/platform/Unicode.h"
 #include "engine/platform/memory/MemoryPlatform.h"
 #include "mediatool/FontInfo.h"
+#include "mediatool/ListFile.h"
 #include "mediatool/PeFile.h"
 
 namespace mediatool {
@@ -428,17 +429,70 @@ void CheckFonts(const Entry& root, MemoryPlatform& machine, Target target, Diagn
   }
 }
 
+// The list the uninstaller reads against what the run left under InstallDir. Windows matches
+// names without regard to letter case, and so does the uninstaller.
+void CheckUninstallList(const Entry& root, const Plan& plan, Diagnostics& d) {
+  const Entry* cab = FindChild(root, kProductFolder);
+  if (!cab || !cab->folder) return;
+  const Entry* list = FindChild(*cab, kUninstallListName);
+  if (!list || list->folder) {
+    d.Warn("no-uninstall-list", cab->name + "\\" + kUninstallListName,
+           "missing: the uninstaller will remove only the two programs and INSTALL.CFG, and leave the "
+           "product's other files (mediatool build writes this list)");
+    return;
+  }
+  if (!plan.completed) return;
+  const std::string rel = cab->name + "\\" + list->name;
+  std::string bytes;
+  if (!ReadFileBytes(list->diskPath, bytes)) return;  // reported while copying
+  std::set<std::string> listed, installed;
+  for (const std::string& path : DecodeUninstallList(bytes)) listed.insert(Upper(path));
+  for (const PlanFile& f : plan.installed) {
+    if (f.folder) continue;
+    installed.insert(Upper(f.path));
+    if (!listed.count(Upper(f.path))) {
+      d.Warn("uninstall-list", rel, "\"" + f.path + "\" is installed but not listed: the uninstaller will leave it");
+    }
+  }
+  for (const std::string& path : DecodeUninstallList(bytes)) {
+    if (!installed.count(Upper(path))) {
+      d.Warn("uninstall-list", rel, "\"" + path + "\" is listed but not installed: the uninstaller would remove "
+                                    "a file of that name that the customer put there");
+    }
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> UninstallListLines(const Plan& plan) {
+  std::set<std::string> lines{kUninstallListName};
+  for (const PlanFile& f : plan.installed) {
+    if (!f.folder && !SameName(f.path, kUninstallListName)) lines.insert(f.path);
+  }
+  return {lines.begin(), lines.end()};
+}
 
 const char* TargetName(Target target) { return target == Target::Cd ? "CD" : "NTFS copy"; }
 
 CheckResult CheckMedium(const CheckOptions& options) {
+  Diagnostics read;
+  const Entry root = ReadTree(options.medium, options.target, read);
+  if (read.HasErrors() && root.children.empty()) {
+    CheckResult result;
+    result.options = options;
+    result.diagnostics = std::move(read);
+    return result;
+  }
+  CheckResult result = CheckMediumTree(options, root);
+  result.diagnostics.items.insert(result.diagnostics.items.begin(), read.items.begin(), read.items.end());
+  return result;
+}
+
+CheckResult CheckMediumTree(const CheckOptions& options, const Entry& root) {
   CheckResult result;
   result.options = options;
   Diagnostics& d = result.diagnostics;
   Plan& plan = result.plan;
-  const Entry root = ReadTree(options.medium, options.target, d);
-  if (d.HasErrors() && root.children.empty()) return result;
 
   // The installer's processor decides which components it can load.
   uint16_t setupMachine = kMachineI386;
@@ -529,6 +583,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
   plan.progressMaximum = installer::ProgressUnits(session.TotalSize);
 
   Walk(machine, plan.installDir, "", plan.installed);
+  CheckUninstallList(root, plan, d);
   for (const PlanFile& f : [&] { std::vector<PlanFile> v; Walk(machine, plan.systemDir, "", v); return v; }()) {
     plan.systemFiles.push_back(f);
   }

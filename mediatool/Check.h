@@ -77,6 +77,14 @@ struct CheckResult {
 };
 
 CheckResult CheckMedium(const CheckOptions& options);
+/// The same over a tree already read (or put together in memory by the build); files named by
+/// diskPath are read where the check needs their bytes.
+CheckResult CheckMediumTree(const CheckOptions& options, const Entry& root);
+
+/// The product folder's list of what the installation leaves under InstallDir.
+inline constexpr const char* kUninstallListName = "uninstall.lst";
+/// The list's lines for a plan: its installed files and the list itself, in byte order.
+std::vector<std::string> UninstallListLines(const Plan& plan);
 
 /// The plan and the warnings as the terminal shows them.
 std::string FormatText(const CheckResult& result);

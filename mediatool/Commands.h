@@ -1,4 +1,4 @@
-// The three commands; each takes its arguments after the command name and returns the exit
+// The commands; each takes its arguments after the command name and returns the exit
 // status.
 #pragma once
 
@@ -12,6 +12,7 @@ namespace mediatool {
 int RunCheckCommand(const std::vector<std::string>& args);
 int RunBuildCommand(const std::vector<std::string>& args);
 int RunImageCommand(const std::vector<std::string>& args);
+int RunUninstallListCommand(const std::vector<std::string>& args);
 
 /// Splits "--name=value" and "--name value"; returns false (with a message on stderr) for an
 /// option that lacks its value.

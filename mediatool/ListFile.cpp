@@ -26,4 +26,25 @@ std::string EncodeListFile(const std::vector<std::string>& lines) {
   return utf8;
 }
 
+std::string EncodeUninstallList(const std::string& productName, const std::vector<std::string>& paths) {
+  std::string text = "\xEF\xBB\xBF; Files installed by " + productName + ". Read by the uninstaller; do not edit.\r\n";
+  for (const std::string& path : paths) text += path + "\r\n";
+  return text;
+}
+
+std::vector<std::string> DecodeUninstallList(const std::string& bytes) {
+  std::string text = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes;
+  std::vector<std::string> paths;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] != ';') paths.push_back(std::move(line));
+    start = end + 1;
+  }
+  return paths;
+}
+
 }  // namespace mediatool

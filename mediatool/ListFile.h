@@ -11,4 +11,10 @@ namespace mediatool {
 /// CR LF.
 std::string EncodeListFile(const std::vector<std::string>& lines);
 
+/// The bytes of uninstall.lst: UTF-8 with a byte-order mark, a comment naming the product,
+/// then one path per line, CR LF.
+std::string EncodeUninstallList(const std::string& productName, const std::vector<std::string>& paths);
+/// Its paths back: comments and blank lines skipped, LF alone taken as well as CR LF.
+std::vector<std::string> DecodeUninstallList(const std::string& bytes);
+
 }  // namespace mediatool

@@ -22,6 +22,7 @@ const char* const kUsage =
     "  build   lay out a medium from a product folder and its programs\n"
     "  check   show what a medium will install, and warn about what its maker may not expect\n"
     "  image   make an ISO 9660 disc image (Joliet, Rock Ridge) of a medium with xorriso\n"
+    "  uninstall-list  write the list of installed files into a medium laid out by hand\n"
     "\n"
     "mediatool COMMAND --help shows a command's options.\n"
     "Exit status: 0 success, 1 warnings (check), 2 errors or bad usage.\n";
@@ -40,6 +41,7 @@ int Main(std::vector<std::string> args) {
   if (command == "check") return mediatool::RunCheckCommand(args);
   if (command == "build") return mediatool::RunBuildCommand(args);
   if (command == "image") return mediatool::RunImageCommand(args);
+  if (command == "uninstall-list") return mediatool::RunUninstallListCommand(args);
   std::fprintf(stderr, "mediatool: unknown command \"%s\"\n%s", command.c_str(), kUsage);
   return 2;
 }

@@ -5,7 +5,8 @@
 #   The committed sample tree (examples/medium); the product's own programs staged under
 #   their .DAT names; a self-registering library with its list; a Persian font with its list;
 #   DATA_FILES generated data files of 1,000,000 bytes each in CAB/Data (400 unless given;
-#   0 for none) so the copy can be watched; setup.exe at the root as SETUP.EXE.
+#   0 for none) so the copy can be watched; setup.exe at the root as SETUP.EXE; CAB/uninstall.lst
+#   from the native mediatool (MEDIATOOL, default build/native's) when it is built.
 #   DEST is replaced if it exists. The generated files share one random block.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 DEST BUILD_DIR [DATA_FILES]" >&2; exit 2; }
@@ -40,3 +41,9 @@ if [ "$count" -gt 0 ]; then
   for i in $(seq 101 $((99 + count))); do cp "$dest/CAB/Data/part100.bin" "$dest/CAB/Data/part$i.bin"; done
 fi
 cp "$build/ui/setup.exe" "$dest/SETUP.EXE"
+# The list of installed files, as `mediatool build` writes it; without the native build there is
+# none, and the check says so. Last, so the data files are in it.
+mediatool=${MEDIATOOL:-$top/build/native/mediatool/mediatool}
+if [ -x "$mediatool" ]; then
+  "$mediatool" uninstall-list "$dest" --product-file "$product_file" --target ntfs >/dev/null
+fi

@@ -9,14 +9,17 @@ trap vendor_cleanup EXIT
 
 vendor_shell_folders
 # Warnings: make-medium.sh writes no autorun.inf, and a medium made from the x86_64 build has a
-# SETUP.EXE that is not the i686 build a vendor ships.
+# SETUP.EXE that is not the i686 build a vendor ships. Its uninstall.lst (written by the native
+# mediatool, when built) must agree with the plan; without it, the check says it is missing.
 vendor_tool "$E2E_DIR/plan.json" 1 check "$MEDIUM" --target ntfs --json --desktop "$VENDOR_DESKTOP" --start-menu "$VENDOR_START_MENU"
-python3 - "$E2E_DIR/plan.json" "$E2E_ARCH" <<'PY' || e2e_fail "unexpected findings for the sample medium"
+has_list=$([ -f "$MEDIUM/CAB/uninstall.lst" ] && echo yes || echo no)
+python3 - "$E2E_DIR/plan.json" "$E2E_ARCH" "$has_list" <<'PY' || e2e_fail "unexpected findings for the sample medium"
 import json, sys
 plan = json.load(open(sys.argv[1], encoding="utf-8"))
 kinds = sorted(d["kind"] for d in plan["diagnostics"])
 print("findings:", kinds, "; files in the plan:", sum(f["type"] == "file" for f in plan["installed"]))
-expected = ["no-autorun"] + (["setup-machine"] if sys.argv[2] == "win64" else [])
+expected = sorted(["no-autorun"] + (["setup-machine"] if sys.argv[2] == "win64" else []) +
+                  ([] if sys.argv[3] == "yes" else ["no-uninstall-list"]))
 sys.exit(0 if kinds == expected else 1)
 PY
 vendor_snapshot "$E2E_DIR/before"

@@ -5,7 +5,8 @@
 # line, a missing file, a library without DllRegisterServer, an i686 library, a text file), an
 # unlisted self-registering library, a damaged library and font, a subfolder and an empty file
 # in System and Fonts, more than 20 fonts, FONT.TXT pairs that fit the CD order but not this
-# copy's, a wrong display name and an odd last line, no uninstaller, no autorun.inf. The
+# copy's, a wrong display name and an odd last line, no uninstaller, no list of installed files,
+# no autorun.inf. The
 # folder is installed as drive D: (a copy, which Wine lists like NTFS, attributes included) and
 # the result must be exactly the check's plan for an NTFS copy.  Usage: vendor-warnings.sh BUILD_DIR
 source "$(dirname "$0")/lib.sh"
@@ -85,7 +86,8 @@ have = {(d["kind"], d["file"]) for d in plan["diagnostics"]}
 want = [
     ("empty-file", "CAB\\empty.txt"), ("hidden", "CAB\\.hidden.txt"), ("hidden", "CAB\\secret.txt"),
     ("hidden", "CAB\\Locked"), ("long-name", "CAB\\" + sys.argv[2]), ("name-too-long", "CAB\\" + sys.argv[3]),
-    ("no-uninstaller", "CAB\\uninstall.DAT"), ("no-autorun", "autorun.inf"),
+    ("no-uninstaller", "CAB\\uninstall.DAT"), ("no-uninstall-list", "CAB\\uninstall.lst"),
+    ("no-autorun", "autorun.inf"),
     ("subfolder", "System\\Extra"), ("empty-file", "System\\empty.dll"), ("not-pe", "System\\broken.dll"),
     ("component-machine", "System\\other.dll"), ("not-listed", "System\\unlisted.dll"),
     ("subfolder", "Fonts\\Sub"), ("empty-file", "Fonts\\empty.ttf"), ("bad-font", "Fonts\\zz-broken.ttf"),

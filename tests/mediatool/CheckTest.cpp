@@ -12,6 +12,7 @@
 #include "mediatool/Check.h"
 #include "mediatool/Commands.h"
 #include "mediatool/Iso9660.h"
+#include "mediatool/ListFile.h"
 #include "mediatool/PeFile.h"
 #include "tests/mediatool/MediaToolTestSupport.h"
 
@@ -40,6 +41,15 @@ std::vector<Finding> Findings(const CheckResult& result) {
 bool Installed(const Plan& plan, const std::string& path) {
   return std::any_of(plan.installed.begin(), plan.installed.end(),
                      [&](const PlanFile& f) { return f.path == path; });
+}
+
+// What `mediatool uninstall-list` writes; quiet, and nothing where the medium has no CAB.
+void WriteUninstallList(const std::string& medium, Target target = Target::Cd) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  RunUninstallListCommand({medium, "--target", target == Target::Cd ? "cd" : "ntfs"});
+  ::testing::internal::GetCapturedStdout();
+  ::testing::internal::GetCapturedStderr();
 }
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
@@ -167,6 +177,7 @@ TEST(CheckTest, EachRuleOfTheMediumGivesItsFinding) {
     ScratchFolder medium;
     CompleteMedium(medium);
     c.layout(medium);
+    WriteUninstallList(medium.Path());
     CheckOptions options;
     options.medium = medium.Path();
     c.options(options);
@@ -191,6 +202,61 @@ TEST(CheckTest, MissingMediumIsAnErrorNamingIt) {
   EXPECT_EQ(result.diagnostics.ExitStatus(), 2);
 }
 
+// The list against the plan: each installed file it leaves out and each line that names no
+// installed file is one warning naming that path; no list at all is one warning.
+TEST(CheckTest, UninstallListAgainstThePlan) {
+  const struct {
+    const char* what;
+    std::function<void(const ScratchFolder&)> edit;  // after the list is written
+    std::vector<Finding> expected;
+    Strings mentioned;  // paths the messages must name
+  } cases[] = {
+      {"the list as written", [](const ScratchFolder&) {}, {}, {}},
+      {"a line missing and one too many",
+       [](const ScratchFolder& m) {
+         std::string list = testing::ReadAll(m.Path("CAB/uninstall.lst"));
+         const size_t at = list.find("Docs\\guide.txt\r\n");
+         ASSERT_NE(at, std::string::npos) << list;
+         list.erase(at, std::string("Docs\\guide.txt\r\n").size());
+         m.Write("CAB/uninstall.lst", list + "ghost.txt\r\n");
+       },
+       {{"uninstall-list", "CAB\\uninstall.lst"}, {"uninstall-list", "CAB\\uninstall.lst"}},
+       {"\"Docs\\guide.txt\" is installed but not listed", "\"ghost.txt\" is listed but not installed"}},
+      {"other letter case, LF endings and comments are read as the uninstaller reads them",
+       [](const ScratchFolder& m) {
+         std::string list = testing::ReadAll(m.Path("CAB/uninstall.lst"));
+         std::string edited = "\xEF\xBB\xBF; another comment\n";
+         for (char c : list.substr(3)) {
+           if (c != '\r') edited += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+         }
+         m.Write("CAB/uninstall.lst", edited);
+       },
+       {}, {}},
+      {"no list", [](const ScratchFolder& m) { std::filesystem::remove(m.Path("CAB/uninstall.lst")); },
+       {{"no-uninstall-list", "CAB\\uninstall.lst"}},
+       {"the uninstaller will remove only the two programs and INSTALL.CFG"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder medium;
+    CompleteMedium(medium);
+    medium.Write("CAB/Docs/guide.txt", "guide");
+    WriteUninstallList(medium.Path());
+    ASSERT_TRUE(std::filesystem::exists(medium.Path("CAB/uninstall.lst")));
+    c.edit(medium);
+    CheckOptions options;
+    options.medium = medium.Path();
+    const CheckResult result = CheckMedium(options);
+    EXPECT_EQ(Findings(result), c.expected) << FormatText(result);
+    EXPECT_EQ(result.diagnostics.ExitStatus(), c.expected.empty() ? 0 : 1);
+    for (const std::string& text : c.mentioned) {
+      EXPECT_TRUE(std::any_of(result.diagnostics.items.begin(), result.diagnostics.items.end(),
+                              [&](const Diagnostic& d) { return d.message.find(text) != std::string::npos; }))
+          << text << " in:\n" << FormatText(result);
+    }
+  }
+}
+
 // Wine keeps DOS attributes in user.DOSATTRIB; an NTFS copy carries them, a disc image does not.
 TEST(CheckTest, DosAttributesCountOnAnNtfsCopyOnly) {
   ScratchFolder medium;
@@ -206,8 +272,8 @@ TEST(CheckTest, DosAttributesCountOnAnNtfsCopyOnly) {
     const CheckResult result = CheckMedium(options);
     const bool ntfs = target == Target::Ntfs;
     EXPECT_EQ(Installed(result.plan, "secret.txt"), !ntfs);
-    const std::vector<Finding> expected =
-        ntfs ? std::vector<Finding>{{"hidden", "CAB\\secret.txt"}} : std::vector<Finding>{};
+    std::vector<Finding> expected{{"no-uninstall-list", "CAB\\uninstall.lst"}};
+    if (ntfs) expected.insert(expected.begin(), {"hidden", "CAB\\secret.txt"});
     EXPECT_EQ(Findings(result), expected);
   }
 }
@@ -229,6 +295,9 @@ TEST(CommandLineTest, HelpAndUsageErrors) {
       {RunCheckCommand, {"m", "--target"}, 2},
       {RunBuildCommand, {"--help"}, 0},
       {RunBuildCommand, {"--product", "p"}, 2},
+      {RunUninstallListCommand, {"--help"}, 0},
+      {RunUninstallListCommand, {}, 2},
+      {RunUninstallListCommand, {"/nonexistent/medium"}, 2},
       {RunImageCommand, {"--help"}, 0},
       {RunImageCommand, {"medium", "--out", "x.iso"}, 2},
   };
@@ -324,6 +393,107 @@ TEST(BuildTest, BadInputNamesEachFileAndWritesNothing) {
     EXPECT_NE(errors.find(work.Path(file)), std::string::npos) << file << " in: " << errors;
   }
   EXPECT_FALSE(std::filesystem::exists(work.Path("medium")));
+}
+
+// The list the build writes is exactly the files the check's run installs, in byte order, for
+// products with what the installer leaves out, Persian names and nested folders.
+TEST(BuildTest, UninstallListIsWhatTheCheckInstalls) {
+  const Strings always = {"INSTALL.CFG", "Telmorquistane.EXE", "Uninstall.EXE", "readme.txt", "uninstall.lst"};
+  const struct {
+    const char* what;
+    std::function<void(const ScratchFolder&)> product;  // besides product/readme.txt
+    Strings listed;                                     // besides `always`
+  } cases[] = {
+      {"only the readme", [](const ScratchFolder&) {}, {}},
+      {"hidden and empty files, a hidden folder",
+       [](const ScratchFolder& w) {
+         w.Write("product/.hidden.txt", "x");
+         w.Write("product/empty.txt", "");
+         w.Write("product/.cache/inside.txt", "x");
+         w.Write("product/Docs/.also-hidden", "x");
+         w.Write("product/Docs/kept.txt", "x");
+       },
+       {"Docs\\kept.txt"}},
+      {"Persian names in nested folders",
+       [](const ScratchFolder& w) {
+         w.Write("product/راهنما/فصل یک/درس.txt", "x");
+         w.Write("product/راهنما/فهرست.txt", "x");
+         w.Write("product/a/b/c/d.bin", "x");
+         w.Folder("product/empty-folder");
+       },
+       {"a\\b\\c\\d.bin", "راهنما\\فصل یک\\درس.txt", "راهنما\\فهرست.txt"}},
+  };
+  for (const auto& c : cases) {
+    for (const std::string target : {"cd", "ntfs"}) {
+      SCOPED_TRACE(std::string(c.what) + " for " + target);
+      ScratchFolder work;
+      BuildInputs(work, "a.ttf", "b.ttf");
+      std::filesystem::remove_all(work.Path("product/راهنما"));
+      c.product(work);
+      ::testing::internal::CaptureStdout();
+      ASSERT_EQ(Build(work, target, work.Path("medium")), 0);
+      ::testing::internal::GetCapturedStdout();
+      const std::string bytes = testing::ReadAll(work.Path("medium/CAB/uninstall.lst"));
+      EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF; Files installed by Telmorquistane. Read by the uninstaller; do not edit.\r\n", 0),
+                0u)
+          << bytes;
+      Strings expected = always;
+      expected.insert(expected.end(), c.listed.begin(), c.listed.end());
+      std::sort(expected.begin(), expected.end());
+      const Strings lines = DecodeUninstallList(bytes);
+      EXPECT_EQ(lines, expected);
+      size_t crlf = 0;
+      for (size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos; at += 2) ++crlf;
+      EXPECT_EQ(crlf, lines.size() + 1) << "every line, the comment included, ends in CR LF";
+
+      CheckOptions options;
+      options.medium = work.Path("medium");
+      options.target = target == "cd" ? Target::Cd : Target::Ntfs;
+      const CheckResult result = CheckMedium(options);
+      Strings installed;
+      for (const PlanFile& f : result.plan.installed) {
+        if (!f.folder) installed.push_back(f.path);
+      }
+      std::sort(installed.begin(), installed.end());
+      EXPECT_EQ(installed, lines);
+      for (const Diagnostic& d : result.diagnostics.items) {
+        EXPECT_TRUE(d.kind != "uninstall-list" && d.kind != "no-uninstall-list") << d.kind << ": " << d.message;
+      }
+    }
+  }
+}
+
+// A medium laid out by hand without an uninstaller: no Uninstall.EXE or INSTALL.CFG to list.
+TEST(BuildTest, UninstallListOfAMediumWithoutUninstaller) {
+  ScratchFolder medium;
+  CompleteMedium(medium);
+  std::filesystem::remove(medium.Path("CAB/uninstall.DAT"));
+  medium.Write("CAB/Docs/راهنما.txt", "x");
+  ::testing::internal::CaptureStdout();
+  ASSERT_EQ(RunUninstallListCommand({medium.Path()}), 0);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DecodeUninstallList(testing::ReadAll(medium.Path("CAB/uninstall.lst"))),
+            (Strings{"Docs\\راهنما.txt", "Telmorquistane.EXE", "readme.txt", "uninstall.lst"}));
+  CheckOptions options;
+  options.medium = medium.Path();
+  EXPECT_EQ(Findings(CheckMedium(options)), (std::vector<Finding>{{"no-uninstaller", "CAB\\uninstall.DAT"}}));
+}
+
+// uninstall.lst in the product, in any letter case, is refused like the staged programs' names.
+TEST(BuildTest, ProductFileNamedLikeTheListIsRefused) {
+  for (const std::string name : {"uninstall.lst", "UNINSTALL.LST"}) {
+    SCOPED_TRACE(name);
+    ScratchFolder work;
+    BuildInputs(work, "a.ttf", "b.ttf");
+    work.Write("product/" + name, "mine");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Build(work, "cd", work.Path("medium")), 2);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find(work.Path("product/" + name) + ": the product folder has a file named uninstall.lst"),
+              std::string::npos)
+        << errors;
+    EXPECT_FALSE(std::filesystem::exists(work.Path("medium")));
+  }
 }
 
 // --- image -------------------------------------------------------------------------------------

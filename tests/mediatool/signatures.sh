@@ -70,13 +70,14 @@ if osslsigncode verify -CAfile ca.pem -in changed.exe >verify-changed.txt 2>&1; 
   fail "osslsigncode verify accepts the changed copy: the test's change does not reach the digest"
 fi
 
-medium() {  # DIR SETUP MAIN [UNINSTALLER]
+medium() {  # DIR SETUP MAIN [UNINSTALLER]; with its uninstall.lst, as the build writes one
   mkdir -p "$1/CAB"
   cp "$2" "$1/setup.exe"
   printf '[autorun]\r\nopen=setup.exe\r\n' >"$1/autorun.inf"
   cp "$3" "$1/CAB/Telmorquistane.DAT"
   [ -z "${4:-}" ] || cp "$4" "$1/CAB/uninstall.DAT"
   echo readme >"$1/CAB/readme.txt"
+  "$mediatool" uninstall-list "$1" >/dev/null || fail "mediatool uninstall-list $1 failed"
 }
 check() {  # DIR EXPECTED_STATUS [--json]
   local status=0
