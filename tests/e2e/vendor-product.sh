@@ -147,10 +147,14 @@ e2e_wait_setup_exit 15
 install_dir="C:\\$folder"
 TARGET="$WINEPREFIX/drive_c/$folder"
 [ -d "$TARGET" ] || e2e_fail "nothing installed in $install_dir"
-expected=$(cd "$src/cab" && find . -type f; printf '%s\n' "./$name.EXE" ./Uninstall.EXE ./INSTALL.CFG)
+expected=$(cd "$src/cab" && find . -type f; printf '%s\n' "./$name.EXE" ./Uninstall.EXE ./INSTALL.CFG ./uninstall.lst)
 actual=$(cd "$TARGET" && find . -type f ! -name '*.started')
 diff <(sort <<<"$expected") <(sort <<<"$actual") >"$E2E_DIR/tree.diff" ||
   e2e_fail "installed tree differs (expected < > installed): $(cat "$E2E_DIR/tree.diff")"
+# The list of installed files that the uninstaller will read names exactly what is there.
+diff <(sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' -e '/^;/d' -e 's|\\|/|g' -e 's|^|./|' "$TARGET/uninstall.lst" | sort) \
+  <(sort <<<"$actual") >"$E2E_DIR/list.diff" ||
+  e2e_fail "uninstall.lst differs from the installed files (listed < > installed): $(cat "$E2E_DIR/list.diff")"
 cmp "$medium/CAB/$name.DAT" "$TARGET/$name.EXE" && cmp "$medium/CAB/uninstall.DAT" "$TARGET/Uninstall.EXE" &&
   cmp "$src/cab/راهنما/شروع.txt" "$TARGET/راهنما/شروع.txt" || e2e_fail "an installed file differs from the medium's"
 
