@@ -125,9 +125,8 @@ class Removal {
     }
     result_.listFound = list.found;
     result_.ignoredLines = list.ignored;
-    std::vector<std::string> files =
-        list.found ? list.files
-                   : std::vector<std::string>{product_.name + ".EXE", kUninstallerName, kConfigName};
+    std::vector<std::string> files = list.files;
+    if (!list.found) files = {product_.name + ".EXE", kUninstallerName, kConfigName};
     const std::vector<std::string> folders = TreeFolders(files);
     if (!leave_.empty()) {
       std::erase_if(files, [&](const std::string& f) { return SameText(f, leave_); });
@@ -221,7 +220,8 @@ class Removal {
 
   bool RemoveShortcuts() {
     RegKey explorer = 0;
-    const uint32_t opened = platform_.RegOpenKeyForReading(kHKeyCurrentUser, kExplorerKey, explorer);
+    const uint32_t opened =
+        platform_.RegOpenKeyForReading(kHKeyCurrentUser, kExplorerKey, explorer);
     RegKeyCloser closer(platform_, explorer);
     if (IsGone(opened)) return true;
     if (opened != 0) {
@@ -290,8 +290,8 @@ std::string InstallDirProblem(Platform& platform, const std::string& installDir)
     }
   }
   const std::vector<std::string> profiles = AbsoluteParts(system.profilesRoot);
-  if (!profiles.empty() &&
-      (StartsWith(profiles, parts) || (parts.size() == profiles.size() + 1 && StartsWith(parts, profiles)))) {
+  const bool isProfile = parts.size() == profiles.size() + 1 && StartsWith(parts, profiles);
+  if (!profiles.empty() && (StartsWith(profiles, parts) || isProfile)) {
     return "The installation folder is a user's profile or holds one: " + installDir;
   }
   const std::vector<std::string> given = Split(WithoutTrailingSeparator(installDir));

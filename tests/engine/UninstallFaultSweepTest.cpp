@@ -77,7 +77,8 @@ TEST(UninstallFaultSweepTest, EveryRunFinishesOrStopsAndASecondRunFinishes) {
       const auto before = m.platform.Tree("C:\\");
       const int calls = m.platform.Calls(allowed.op);
       m.platform.FailNth(allowed.op, n, kErrorAccessDenied);
-      const RemovalResult first = RemoveInstallation(m.platform, m.product, kInstallDir, m.observer);
+      const RemovalResult first =
+          RemoveInstallation(m.platform, m.product, kInstallDir, m.observer);
       ++runs;
       const std::string context = " (fault at call " + std::to_string(n) + " of operation " +
                                   std::to_string(static_cast<int>(allowed.op)) + ")";

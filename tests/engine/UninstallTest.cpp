@@ -130,7 +130,8 @@ std::vector<Case> Cases() {
              AddOutside(m);
              m.platform.AddFile("C:\\keep.txt", "root");
              AppendToList(m,
-                          "C:\\Outside\\keep.txt\r\n\\Outside\\keep.txt\r\n..\\Outside\\keep.txt\r\n"
+                          "C:\\Outside\\keep.txt\r\n\\Outside\\keep.txt\r\n"
+                          "..\\Outside\\keep.txt\r\n"
                           "Docs\\..\\..\\Outside\\keep.txt\r\nC:keep.txt\r\n..\r\n"
                           "Docs\\.. \\..\\Outside\\keep.txt\r\n/Outside/keep.txt\r\n"
                           "Docs\\\\guide.txt\r\nDocs\\guide.txt\\\r\n");
