@@ -43,6 +43,19 @@ void RunPostCopySteps(InstallSession& session);
 /// entry is written even when the shortcut part raised.
 void CreateShortcutsAndUninstallEntry(InstallSession& session);
 
+/// Where the shortcuts go, from the current user's "Shell Folders" below the open Explorer
+/// key (0 for none). A folder missing there reads as "", so the path starts with a backslash,
+/// as the installer saves it.
+/// The desktop shortcut: Desktop + "\" + title + ".lnk".
+std::string DesktopShortcutPath(Platform& platform, RegKey explorer, const std::string& title);
+/// The program group's folder: Start Menu + "\programs\" + group + "\".
+std::string ProgramGroupFolder(Platform& platform, RegKey explorer, const std::string& group);
+/// The file name of both shortcuts: title + ".lnk".
+std::string ShortcutFileName(const std::string& title);
+
+/// The program the shortcuts start: installDir + "\" + productName + ".EXE".
+std::string MainProgramPath(const std::string& installDir, const std::string& productName);
+
 /// At start-up: when the uninstall entry names an existing main program, starts it through
 /// the shell (owned by `ownerWindow`) and ends the process. Returns otherwise.
 void DetectInstalledProduct(Platform& platform, uintptr_t ownerWindow);

@@ -37,6 +37,20 @@ void WriteUninstallEntry(InstallSession& session, const std::string& installDir)
 
 }  // namespace
 
+std::string ShortcutFileName(const std::string& title) { return title + ".lnk"; }
+
+std::string DesktopShortcutPath(Platform& platform, RegKey explorer, const std::string& title) {
+  return ReadShellFolder(platform, explorer, "Desktop") + "\\" + ShortcutFileName(title);
+}
+
+std::string ProgramGroupFolder(Platform& platform, RegKey explorer, const std::string& group) {
+  return ReadShellFolder(platform, explorer, "Start Menu") + "\\programs\\" + group + "\\";
+}
+
+std::string MainProgramPath(const std::string& installDir, const std::string& productName) {
+  return installDir + "\\" + productName + ".EXE";
+}
+
 std::optional<std::string> ReadRegistryString(Platform& platform, RegKey key,
                                               const std::string& name) {
   uint32_t type = 0;
@@ -51,7 +65,7 @@ void CreateShortcutsAndUninstallEntry(InstallSession& session) {
   Platform& platform = session.platform;
   const std::string installDir = session.InstallDir;
   const std::unique_ptr<ShellLink> link = platform.CreateShellLink();
-  link->SetPath(installDir + "\\" + session.ProductName + ".EXE");
+  link->SetPath(MainProgramPath(installDir, session.ProductName));
   link->SetWorkingDirectory(installDir);
 
   RegKey explorer = 0;
@@ -62,13 +76,10 @@ void CreateShortcutsAndUninstallEntry(InstallSession& session) {
   // shortcut error is passed on afterwards (unless writing the entry raised its own).
   std::exception_ptr shortcutError;
   try {
-    const std::string linkName = session.ShortcutName + ".lnk";
-    const std::string desktop = ReadShellFolder(platform, explorer, "Desktop");
-    link->Save(desktop + "\\" + linkName);
-    const std::string startMenu = ReadShellFolder(platform, explorer, "Start Menu");
-    const std::string groupFolder = startMenu + "\\programs\\" + session.ProgramGroup + "\\";
+    link->Save(DesktopShortcutPath(platform, explorer, session.ShortcutName));
+    const std::string groupFolder = ProgramGroupFolder(platform, explorer, session.ProgramGroup);
     platform.CreateDir(groupFolder);
-    link->Save(groupFolder + linkName);
+    link->Save(groupFolder + ShortcutFileName(session.ShortcutName));
   } catch (...) {
     shortcutError = std::current_exception();
   }

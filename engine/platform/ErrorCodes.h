@@ -25,6 +25,7 @@ inline constexpr uint32_t kErrorModNotFound = 126;
 inline constexpr uint32_t kErrorProcNotFound = 127;
 inline constexpr uint32_t kErrorDirNotEmpty = 145;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
+inline constexpr uint32_t kErrorDirectory = 267;
 inline constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
 
 }  // namespace installer

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace installer {
 
@@ -86,6 +87,13 @@ inline constexpr uint32_t kRegExpandSz = 2;
 inline constexpr uint32_t kRegBinary = 3;
 inline constexpr uint32_t kRegDword = 4;
 
+/// Folders a removal must never take: none of them, nor any folder holding one of them.
+struct SystemFolders {
+  std::vector<std::string> folders;  ///< Windows, system, Program Files, ... (full paths)
+  /// The folder holding the users' profiles: each folder directly in it is someone's profile.
+  std::string profilesRoot;
+};
+
 using LibraryHandle = uintptr_t;
 using ProcAddress = uintptr_t;
 
@@ -114,6 +122,15 @@ class Platform {
   /// access lists, an ordinary folder.
   virtual bool CreateProtectedDir(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
+  /// Deletes a file, giving the reason when it cannot: 0 or the system error code (32 while
+  /// another program holds it open, 5 when it is read-only).
+  virtual uint32_t RemoveFile(const std::string& path) = 0;
+  /// Removes an empty folder. A junction or symbolic link is removed itself, never what it
+  /// points at. 0 or the system error code (145 when something is still in it).
+  virtual uint32_t RemoveDir(const std::string& path) = 0;
+  /// Replaces the attribute word of a file or folder (read-only, hidden, ...). 0 or the
+  /// system error code.
+  virtual uint32_t ChangeAttributes(const std::string& path, uint32_t attr) = 0;
   /// Renames a file or folder; fails when `to` exists.
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   /// Renames file `from` to `to` in one step, replacing a file `to` where the system allows
@@ -134,6 +151,7 @@ class Platform {
   /// 0 on success, else the system error code.
   virtual uint32_t SetCurrentDir(const std::string& path) = 0;
   virtual std::string GetWindowsDirectory() = 0;  ///< drive letter first, no trailing backslash
+  virtual SystemFolders GetSystemFolders() = 0;
   virtual uint32_t GetVersion() = 0;              ///< low byte major, next byte minor
   /// The system's text for an error code, as the system gives it ("" when it has none).
   virtual std::string SystemErrorMessage(uint32_t code) = 0;
@@ -156,11 +174,17 @@ class Platform {
   virtual uint32_t RegSetStringValue(RegKey key, const std::string& name,
                                      const std::string& data) = 0;
   virtual void RegCloseKey(RegKey key) = 0;
+  /// Deletes the key `subKey` below `parent` with its values; a key that still has subkeys
+  /// stays (5). Returns the error code (2 when there is no such key).
+  virtual uint32_t RegDeleteKey(RegKey parent, const std::string& subKey) = 0;
 
   // --- component objects and the shell ---
   /// Creates the Shell Link object. Raises InstallError with the system's message for the
   /// failure code (or "OLE error %.8x"), or "Interface not supported".
   virtual std::unique_ptr<ShellLink> CreateShellLink() = 0;
+  /// The target path a saved shell link (.lnk) points at; "" when the file is no link or
+  /// cannot be read.
+  virtual std::string ShellLinkTarget(const std::string& linkPath) = 0;
   virtual intptr_t ShellExecute(uintptr_t ownerWindow, const std::string& verb,
                                 const std::string& file, const std::string& parameters,
                                 const std::string& directory, int showCommand) = 0;

@@ -322,12 +322,72 @@ int64_t CallOnce(MemoryPlatform& p, Op op, int i) {
       if (result == int32_t(0x80070005u)) result = kErrorAccessDenied;  // HRESULT of error 5
       break;
     case Op::LoadLibrary: result = (library = p.LoadLibrary("C:\\lib.dll")) ? 0 : 5; break;
+    case Op::RemoveDir:
+      p.AddFolder("C:\\rd" + n);
+      result = p.RemoveDir("C:\\rd" + n);
+      break;
+    case Op::SetAttributes: result = p.ChangeAttributes("C:\\lib.dll", kAttrArchive); break;
+    case Op::RegDeleteKey:
+      p.SetRegistryValue(kHKeyLocalMachine, "Software\\Del" + n, "v", kRegSz, "x");
+      result = p.RegDeleteKey(kHKeyLocalMachine, "Software\\Del" + n);
+      break;
+    case Op::LinkRead:
+      p.AddShellLinkFile("C:\\l" + n + ".lnk", "C:\\x.exe");
+      result = p.ShellLinkTarget("C:\\l" + n + ".lnk") == "C:\\x.exe" ? 0 : 5;
+      break;
     default: ADD_FAILURE() << "no call for op " << int(op);
   }
   p.FindClose(rec);
   p.RegCloseKey(key);
   p.FreeLibrary(library);
   return result;
+}
+
+// What a removal meets: links in a tree, files in use or read-only, folders not empty, keys
+// with subkeys, saved shortcuts.
+TEST_F(MemoryPlatformTest, RemovalOperationsAndLinks) {
+  platform.AddFile("C:\\Outside\\keep.txt", "theirs");
+  platform.AddFolderLink("C:\\App\\Link", "C:\\Outside");
+  EXPECT_EQ(platform.GetAttributes("C:\\App\\Link"), kAttrDirectory | kAttrReparsePoint);
+  // Paths through the link reach its target, as on Windows.
+  EXPECT_TRUE(platform.FileExists("C:\\App\\Link\\keep.txt"));
+  SearchRec rec;
+  ASSERT_EQ(platform.FindFirst("C:\\App\\Link\\*.txt", 0, rec), 0);
+  EXPECT_EQ(rec.Name, "keep.txt");
+  platform.FindClose(rec);
+  EXPECT_EQ(platform.RemoveDir("C:\\App\\Link"), 0u);
+  EXPECT_FALSE(platform.Exists("C:\\App\\Link"));
+  EXPECT_EQ(platform.FileContent("C:\\Outside\\keep.txt"), "theirs");
+
+  EXPECT_EQ(platform.RemoveDir("C:\\Outside"), kErrorDirNotEmpty);
+  EXPECT_EQ(platform.RemoveDir("C:\\Outside\\keep.txt"), kErrorDirectory);
+  EXPECT_EQ(platform.RemoveDir("C:\\Nowhere"), kErrorFileNotFound);
+  EXPECT_EQ(platform.RemoveDir("C:\\"), kErrorAccessDenied);
+  EXPECT_EQ(platform.RemoveFile("C:\\Outside"), kErrorAccessDenied);
+  EXPECT_EQ(platform.RemoveFile("C:\\Nowhere\\x"), kErrorPathNotFound);
+  {
+    OpenResult held = platform.OpenFile("C:\\Outside\\keep.txt", OpenMode::ReadShared);
+    EXPECT_EQ(platform.RemoveFile("C:\\Outside\\keep.txt"), kErrorSharingViolation);
+  }
+  EXPECT_EQ(platform.ChangeAttributes("C:\\Outside\\keep.txt", kAttrReadOnly | kAttrDirectory), 0u);
+  EXPECT_EQ(platform.Attributes("C:\\Outside\\keep.txt"), kAttrReadOnly);
+  EXPECT_EQ(platform.RemoveFile("C:\\Outside\\keep.txt"), kErrorAccessDenied);
+  EXPECT_EQ(platform.ChangeAttributes("C:\\Outside\\keep.txt", 0), 0u);
+  EXPECT_EQ(platform.RemoveFile("C:\\Outside\\keep.txt"), 0u);
+  EXPECT_EQ(platform.RemoveDir("c:\\outside\\"), 0u);
+
+  platform.SetRegistryValue(kHKeyLocalMachine, "Software\\App\\Sub", "v", kRegSz, "x");
+  EXPECT_EQ(platform.RegDeleteKey(kHKeyLocalMachine, "Software\\App"), kErrorAccessDenied);
+  EXPECT_EQ(platform.RegDeleteKey(kHKeyLocalMachine, "software\\app\\sub"), 0u);
+  EXPECT_FALSE(platform.KeyExists(kHKeyLocalMachine, "Software\\App\\Sub"));
+  EXPECT_EQ(platform.RegDeleteKey(kHKeyLocalMachine, "Software\\App\\Sub"), kErrorFileNotFound);
+
+  auto link = platform.CreateShellLink();
+  link->SetPath("C:\\App\\App.EXE");
+  ASSERT_EQ(link->Save("C:\\App\\App.lnk"), 0);
+  EXPECT_EQ(platform.ShellLinkTarget("C:\\APP\\app.lnk"), "C:\\App\\App.EXE");
+  platform.AddFile("C:\\App\\plain.lnk", "not a link");
+  EXPECT_EQ(platform.ShellLinkTarget("C:\\App\\plain.lnk"), "");
 }
 
 class FaultTest : public MemoryPlatformTest {

@@ -153,6 +153,18 @@ class TimingPlatform : public Platform {
     Timed t(times_, "CreateDir");
     return inner_.CreateProtectedDir(path);
   }
+  uint32_t RemoveFile(const std::string& path) override {
+    Timed t(times_, "RemoveFile");
+    return inner_.RemoveFile(path);
+  }
+  uint32_t RemoveDir(const std::string& path) override {
+    Timed t(times_, "RemoveDir");
+    return inner_.RemoveDir(path);
+  }
+  uint32_t ChangeAttributes(const std::string& path, uint32_t attr) override {
+    Timed t(times_, "ChangeAttributes");
+    return inner_.ChangeAttributes(path, attr);
+  }
   bool DeleteFile(const std::string& path) override {
     Timed t(times_, "DeleteFile");
     return inner_.DeleteFile(path);
@@ -197,6 +209,10 @@ class TimingPlatform : public Platform {
     Timed t(times_, "SetCurrentDir");
     return inner_.SetCurrentDir(path);
   }
+  SystemFolders GetSystemFolders() override {
+    Timed t(times_, "GetSystemFolders");
+    return inner_.GetSystemFolders();
+  }
   std::string GetWindowsDirectory() override {
     Timed t(times_, "GetWindowsDirectory");
     return inner_.GetWindowsDirectory();
@@ -230,6 +246,14 @@ class TimingPlatform : public Platform {
   void RegCloseKey(RegKey key) override {
     Timed t(times_, "Registry");
     inner_.RegCloseKey(key);
+  }
+  uint32_t RegDeleteKey(RegKey parent, const std::string& subKey) override {
+    Timed t(times_, "RegDeleteKey");
+    return inner_.RegDeleteKey(parent, subKey);
+  }
+  std::string ShellLinkTarget(const std::string& linkPath) override {
+    Timed t(times_, "ShellLinkTarget");
+    return inner_.ShellLinkTarget(linkPath);
   }
   std::unique_ptr<ShellLink> CreateShellLink() override {
     Timed t(times_, "CreateShellLink");

@@ -149,6 +149,7 @@ struct Node {
   uint32_t attr = 0;
   uint64_t created = 0;
   std::shared_ptr<FileData> file;  // null for a folder
+  std::string linkTarget;  // a junction or symbolic link (a folder node): the folder it names
   // By upper-case name; the creation stamp, not the map, gives the enumeration order.
   std::map<std::string, std::shared_ptr<Node>> children;
 
@@ -338,8 +339,19 @@ struct MemoryPlatform::State {
   uint32_t RenameOpen(const std::string& fromKey, const std::shared_ptr<FileData>& data,
                       const std::string& to);
 
+  // The folder a link names, as a path passing through the link reaches it.
+  static constexpr int kMaxLinkDepth = 8;
+  Found FollowLink(const Node& link, int depth) const {
+    if (depth >= kMaxLinkDepth) return Found{};
+    Found target = Find(Resolve(link.linkTarget), depth + 1);
+    if (target.error == 0 && !target.node->IsFolder()) return Found{};
+    if (target.error != 0) target.error = kErrorPathNotFound;
+    return target;
+  }
+
   // Looks a path up the way the file system does: not-ready drives and missing parents fail.
-  Found Find(const Resolved& path) const {
+  // A link on the way is passed through; a link at the end is the entry itself.
+  Found Find(const Resolved& path, int depth = 0) const {
     Found found;
     const auto drive = drives.find(path.drive);
     if (drive == drives.end()) return found;
@@ -359,6 +371,12 @@ struct MemoryPlatform::State {
         return found;
       }
       current = child->second;
+      if (!leaf && !current->linkTarget.empty()) {
+        const Found target = FollowLink(*current, depth);
+        if (target.error != 0) return target;
+        found.drive = target.drive;
+        current = target.node;
+      }
     }
     found.node = current;
     found.error = 0;
@@ -793,6 +811,19 @@ void MemoryPlatform::SetAttributes(const std::string& path, uint32_t attr) {
   node->attr = node->IsFolder() ? (attr | kAttrDirectory) : (attr & ~kAttrDirectory);
 }
 
+void MemoryPlatform::AddFolderLink(const std::string& path, const std::string& target) {
+  const Resolved resolved = state_->Resolve(path);
+  if (resolved.parts.empty()) throw std::invalid_argument("MemoryPlatform: a root is no link");
+  auto parent = state_->BuildFolders(resolved, resolved.parts.size() - 1);
+  auto link = state_->NewNode(resolved.parts.back(), kAttrDirectory | kAttrReparsePoint, true);
+  link->linkTarget = target;
+  parent->children[Upper(link->name)] = link;
+}
+
+void MemoryPlatform::AddShellLinkFile(const std::string& path, const std::string& target) {
+  AddFile(path, "[link]\ntarget=" + target + "\nworkdir=\n");
+}
+
 void MemoryPlatform::SetEnumerationOrder(EnumerationOrder order) { state_->order = order; }
 void MemoryPlatform::SetWindowsDirectory(const std::string& path) { state_->windowsDir = path; }
 void MemoryPlatform::SetVersion(uint32_t version) { state_->version = version; }
@@ -940,7 +971,8 @@ int MemoryPlatform::FindFirst(const std::string& pattern, uint32_t attr, SearchR
   const uint32_t fault = s.Count(Op::FindFirst, {folderKey, patternKey});
   if (fault != 0) return static_cast<int>(fault);
 
-  const State::Found found = s.Find(folder);
+  State::Found found = s.Find(folder);
+  if (found.error == 0 && !found.node->linkTarget.empty()) found = s.FollowLink(*found.node, 0);
   if (found.error == kErrorNotReady) return static_cast<int>(kErrorNotReady);
   if (found.error != 0 || !found.node->IsFolder()) return static_cast<int>(kErrorPathNotFound);
 
@@ -1021,6 +1053,44 @@ bool MemoryPlatform::DeleteFile(const std::string& path) {
   found.drive->info.freeBytes += found.node->file->Size();
   found.parent->children.erase(Upper(resolved.parts.back()));
   return true;
+}
+
+uint32_t MemoryPlatform::RemoveFile(const std::string& path) {
+  const Resolved resolved = state_->Resolve(path);
+  if (const uint32_t fault = state_->Count(Op::Delete, {resolved.Key()})) return fault;
+  const State::Found found = state_->Find(resolved);
+  if (found.error != 0) return found.error;
+  if (found.node->IsFolder() || (found.node->attr & kAttrReadOnly)) return kErrorAccessDenied;
+  if (found.node->file->opens > 0) return kErrorSharingViolation;
+  found.drive->info.freeBytes += found.node->file->Size();
+  found.parent->children.erase(Upper(resolved.parts.back()));
+  return 0;
+}
+
+// A link goes as an empty folder would, whatever its target holds.
+uint32_t MemoryPlatform::RemoveDir(const std::string& path) {
+  const Resolved resolved = state_->Resolve(path);
+  if (const uint32_t fault = state_->Count(Op::RemoveDir, {resolved.Key()})) return fault;
+  const State::Found found = state_->Find(resolved);
+  if (found.error != 0) return found.error;
+  if (!found.parent) return kErrorAccessDenied;
+  if (!found.node->IsFolder()) return kErrorDirectory;
+  if (!found.node->children.empty()) return kErrorDirNotEmpty;
+  if (HasOpenStreams(*found.node)) return kErrorSharingViolation;
+  found.parent->children.erase(Upper(resolved.parts.back()));
+  return 0;
+}
+
+// The folder and reparse bits are the entry's nature, which no attribute change alters.
+uint32_t MemoryPlatform::ChangeAttributes(const std::string& path, uint32_t attr) {
+  const Resolved resolved = state_->Resolve(path);
+  if (const uint32_t fault = state_->Count(Op::SetAttributes, {resolved.Key()})) return fault;
+  const State::Found found = state_->Find(resolved);
+  if (found.error != 0) return found.error;
+  if (!found.parent) return kErrorAccessDenied;
+  constexpr uint32_t kNature = kAttrDirectory | kAttrReparsePoint;
+  found.node->attr = (attr & ~kNature) | (found.node->attr & kNature);
+  return 0;
 }
 
 bool MemoryPlatform::RenameFile(const std::string& from, const std::string& to) {
@@ -1128,6 +1198,14 @@ uint32_t MemoryPlatform::SetCurrentDir(const std::string& path) {
 }
 
 std::string MemoryPlatform::GetWindowsDirectory() { return state_->windowsDir; }
+
+SystemFolders MemoryPlatform::GetSystemFolders() {
+  SystemFolders result = systemFolders;
+  const std::string& windows = state_->windowsDir;
+  result.folders.insert(result.folders.begin(),
+                        {windows, windows + "\\System32", windows + "\\SysWOW64"});
+  return result;
+}
 uint32_t MemoryPlatform::GetVersion() { return state_->version; }
 
 std::string MemoryPlatform::SystemErrorMessage(uint32_t code) {
@@ -1202,6 +1280,27 @@ uint32_t MemoryPlatform::RegSetStringValue(RegKey key, const std::string& name,
 
 void MemoryPlatform::RegCloseKey(RegKey key) { state_->keyHandles.erase(key); }
 
+uint32_t MemoryPlatform::RegDeleteKey(RegKey parent, const std::string& subKey) {
+  State& s = *state_;
+  const std::optional<State::KeyId> target = s.KeyTarget(parent, subKey);
+  const uint32_t fault =
+      s.Count(Op::RegDeleteKey, {target ? State::KeyFaultName(*target) : std::string()});
+  if (!target) return kErrorInvalidHandle;
+  if (fault != 0) return fault;
+  if (target->second.empty() || s.refusedKeys.count(*target) || s.writeRefusedKeys.count(*target)) {
+    return kErrorAccessDenied;
+  }
+  if (!s.keys.count(*target)) return kErrorFileNotFound;
+  const std::string below = target->second + "\\";
+  for (const auto& [key, values] : s.keys) {
+    if (key.first == target->first && key.second.compare(0, below.size(), below) == 0) {
+      return kErrorAccessDenied;
+    }
+  }
+  s.keys.erase(*target);
+  return 0;
+}
+
 // --- Platform: component objects and the shell ---
 
 std::unique_ptr<ShellLink> MemoryPlatform::CreateShellLink() {
@@ -1213,6 +1312,17 @@ std::unique_ptr<ShellLink> MemoryPlatform::CreateShellLink() {
                                        win32Facility ? SystemErrorMessage(hresult & 0xFFFF) : ""));
   }
   return std::make_unique<State::Link>(state_->self);
+}
+
+std::string MemoryPlatform::ShellLinkTarget(const std::string& linkPath) {
+  const Resolved resolved = state_->Resolve(linkPath);
+  if (state_->Count(Op::LinkRead, {resolved.Key()}) != 0) return "";
+  const State::Found found = state_->Find(resolved);
+  if (found.error != 0 || found.node->IsFolder()) return "";
+  const std::string& content = found.node->file->content;
+  const std::string head = "[link]\ntarget=";
+  if (content.compare(0, head.size(), head) != 0) return "";
+  return content.substr(head.size(), content.find('\n', head.size()) - head.size());
 }
 
 intptr_t MemoryPlatform::ShellExecute(uintptr_t ownerWindow, const std::string& verb,

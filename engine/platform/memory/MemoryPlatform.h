@@ -41,13 +41,17 @@ class MemoryPlatform : public Platform {
     Read,       ///< one FileStream::Read call
     Write,      ///< one FileStream::Write call
     CreateDir,
-    Delete,
+    Delete,     ///< DeleteFile and RemoveFile
     Rename,     ///< RenameFile, ReplaceFile and FileStream::RenameTo
     RegCreateKey,
     RegOpenKey,
     RegSetValue,
     LinkSave,
     LoadLibrary,
+    RemoveDir,
+    SetAttributes,  ///< ChangeAttributes
+    RegDeleteKey,
+    LinkRead,       ///< ShellLinkTarget
     kCount
   };
 
@@ -89,6 +93,12 @@ class MemoryPlatform : public Platform {
   void AddGeneratedFile(const std::string& path, int64_t size, uint32_t attr = kAttrArchive);
   static uint8_t GeneratedByte(int64_t index);
   void SetAttributes(const std::string& path, uint32_t attr);
+  /// A junction or symbolic link to the folder `target` (missing parents are created). Paths
+  /// that pass through it reach the target, as on Windows; the entry itself has attribute
+  /// folder + reparse point, and removing it removes the link only.
+  void AddFolderLink(const std::string& path, const std::string& target);
+  /// Writes a shell link file to `target`, as CreateShellLink and Save would.
+  void AddShellLinkFile(const std::string& path, const std::string& target);
   void SetEnumerationOrder(EnumerationOrder order);
   void SetWindowsDirectory(const std::string& path);
   void SetVersion(uint32_t version);
@@ -149,6 +159,9 @@ class MemoryPlatform : public Platform {
   std::vector<Launch> launches;       ///< ShellExecute calls
   std::vector<std::string> libraryCalls;  ///< "load <path>", "call <name>", "free <path>"
   std::vector<std::string> protectedFolders;  ///< full paths CreateProtectedDir created
+  /// What GetSystemFolders reports besides the Windows folder and its System32 and SysWOW64.
+  SystemFolders systemFolders{{"C:\\Program Files", "C:\\Program Files (x86)", "C:\\ProgramData"},
+                              "C:\\Users"};
   /// Called inside ShowMessageDialog, e.g. to check state while the box is "open".
   std::function<void(const Dialog&)> onDialog;
 
@@ -163,6 +176,9 @@ class MemoryPlatform : public Platform {
   /// CreateDir, recording the folder in protectedFolders (a fault of Op::CreateDir applies).
   bool CreateProtectedDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  uint32_t RemoveFile(const std::string& path) override;
+  uint32_t RemoveDir(const std::string& path) override;
+  uint32_t ChangeAttributes(const std::string& path, uint32_t attr) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   uint32_t ReplaceFile(const std::string& from, const std::string& to) override;
   OpenResult OpenFile(const std::string& path, OpenMode mode) override;
@@ -172,6 +188,7 @@ class MemoryPlatform : public Platform {
   std::string GetCurrentDir() override;
   uint32_t SetCurrentDir(const std::string& path) override;
   std::string GetWindowsDirectory() override;
+  SystemFolders GetSystemFolders() override;
   uint32_t GetVersion() override;
   std::string SystemErrorMessage(uint32_t code) override;
   uint32_t RegCreateKey(RegKey parent, const std::string& subKey, RegKey& result) override;
@@ -184,7 +201,10 @@ class MemoryPlatform : public Platform {
   uint32_t RegSetStringValue(RegKey key, const std::string& name,
                              const std::string& data) override;
   void RegCloseKey(RegKey key) override;
+  uint32_t RegDeleteKey(RegKey parent, const std::string& subKey) override;
   std::unique_ptr<ShellLink> CreateShellLink() override;
+  /// Reads what SaveLink or AddShellLinkFile wrote.
+  std::string ShellLinkTarget(const std::string& linkPath) override;
   intptr_t ShellExecute(uintptr_t ownerWindow, const std::string& verb, const std::string& file,
                         const std::string& parameters, const std::string& directory,
                         int showCommand) override;

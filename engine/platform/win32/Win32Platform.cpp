@@ -504,6 +504,30 @@ bool Win32Platform::DeleteFile(const std::string& path) {
   return WidePath(path, wide) && DeleteFileW(wide.c_str()) != FALSE;
 }
 
+uint32_t Win32Platform::RemoveFile(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return ERROR_INVALID_NAME;
+  return DeleteFileW(wide.c_str()) != FALSE ? 0 : GetLastError();
+}
+
+// RemoveDirectoryW takes a junction or directory symbolic link away itself; it never reaches
+// into the target.
+uint32_t Win32Platform::RemoveDir(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return ERROR_INVALID_NAME;
+  return RemoveDirectoryW(wide.c_str()) != FALSE ? 0 : GetLastError();
+}
+
+uint32_t Win32Platform::ChangeAttributes(const std::string& path, uint32_t attr) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return ERROR_INVALID_NAME;
+  // SetFileAttributesW refuses the folder and reparse bits; they are not the caller's to set.
+  const DWORD settable = attr & ~static_cast<DWORD>(kAttrDirectory | kAttrReparsePoint);
+  return SetFileAttributesW(wide.c_str(), settable != 0 ? settable : FILE_ATTRIBUTE_NORMAL) != FALSE
+             ? 0
+             : GetLastError();
+}
+
 bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
   std::wstring wideFrom, wideTo;
   return WidePath(from, wideFrom) && WidePath(to, wideTo) &&
@@ -618,6 +642,29 @@ std::string Win32Platform::GetWindowsDirectory() {
   const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
   if (length == 0 || length > MAX_PATH) return {};
   return WideToUtf8(std::wstring_view(buffer, length));
+}
+
+// Each folder the shell knows, "" where this Windows has none (SysWOW64 on 32-bit systems).
+SystemFolders Win32Platform::GetSystemFolders() {
+  static constexpr int kFolders[] = {
+      CSIDL_WINDOWS,          CSIDL_SYSTEM,           CSIDL_SYSTEMX86,
+      CSIDL_PROGRAM_FILES,    CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+      CSIDL_COMMON_APPDATA,   CSIDL_COMMON_DOCUMENTS, CSIDL_PROFILE,
+      CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,    CSIDL_PERSONAL,
+      CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU,        CSIDL_COMMON_STARTMENU,
+  };
+  SystemFolders result;
+  for (const int folder : kFolders) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) continue;
+    result.folders.push_back(WideToUtf8(buffer));
+    if (folder == CSIDL_PROFILE) {
+      const std::string& profile = result.folders.back();
+      const size_t cut = profile.find_last_of('\\');
+      if (cut != std::string::npos && cut > 2) result.profilesRoot = profile.substr(0, cut);
+    }
+  }
+  return result;
 }
 
 uint32_t Win32Platform::GetVersion() { return ::GetVersion(); }
@@ -741,6 +788,33 @@ std::unique_ptr<ShellLink> Win32Platform::CreateShellLink() {
     throw InstallError(kInterfaceNotSupported);
   }
   return link;
+}
+
+// RegDeleteKeyW takes only a key without subkeys, which is all the removal asks of it.
+uint32_t Win32Platform::RegDeleteKey(RegKey parent, const std::string& subKey) {
+  std::wstring wideSubKey;
+  if (!ToWide(subKey, wideSubKey) || wideSubKey.empty()) return ERROR_INVALID_NAME;
+  return static_cast<uint32_t>(RegDeleteKeyW(ToHkey(parent), wideSubKey.c_str()));
+}
+
+// Reads the link without resolving it (no IShellLink::Resolve): the stored path is what counts,
+// and resolving could search the disks or rewrite the file.
+std::string Win32Platform::ShellLinkTarget(const std::string& linkPath) {
+  std::wstring widePath;
+  if (!ToWide(linkPath, widePath)) return "";
+  ComRef<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.Receive()))) {
+    return "";
+  }
+  ComRef<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive())) ||
+      FAILED(file->Load(widePath.c_str(), STGM_READ))) {
+    return "";
+  }
+  wchar_t target[MAX_PATH + 1] = {};
+  if (link->GetPath(target, MAX_PATH + 1, nullptr, SLGP_RAWPATH) != S_OK) return "";
+  return WideToUtf8(target);
 }
 
 intptr_t Win32Platform::ShellExecute(uintptr_t ownerWindow, const std::string& verb,

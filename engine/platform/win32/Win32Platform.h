@@ -18,6 +18,9 @@ class Win32Platform : public Platform {
   bool CreateDir(const std::string& path) override;
   bool CreateProtectedDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  uint32_t RemoveFile(const std::string& path) override;
+  uint32_t RemoveDir(const std::string& path) override;
+  uint32_t ChangeAttributes(const std::string& path, uint32_t attr) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   uint32_t ReplaceFile(const std::string& from, const std::string& to) override;
   OpenResult OpenFile(const std::string& path, OpenMode mode) override;
@@ -29,6 +32,7 @@ class Win32Platform : public Platform {
   std::string GetCurrentDir() override;
   uint32_t SetCurrentDir(const std::string& path) override;
   std::string GetWindowsDirectory() override;
+  SystemFolders GetSystemFolders() override;
   uint32_t GetVersion() override;
   std::string SystemErrorMessage(uint32_t code) override;
 
@@ -41,8 +45,10 @@ class Win32Platform : public Platform {
   uint32_t RegSetStringValue(RegKey key, const std::string& name,
                              const std::string& data) override;
   void RegCloseKey(RegKey key) override;
+  uint32_t RegDeleteKey(RegKey parent, const std::string& subKey) override;
 
   std::unique_ptr<ShellLink> CreateShellLink() override;
+  std::string ShellLinkTarget(const std::string& linkPath) override;
   intptr_t ShellExecute(uintptr_t ownerWindow, const std::string& verb, const std::string& file,
                         const std::string& parameters, const std::string& directory,
                         int showCommand) override;

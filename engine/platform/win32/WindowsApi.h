@@ -22,5 +22,6 @@
 #undef ShellExecute
 #undef RegCreateKey
 #undef RegOpenKey
+#undef RegDeleteKey
 #undef RegQueryValue
 #undef ReplaceFile
