@@ -7,7 +7,7 @@ bin="$top/build/termshot/termshot"
 mkdir -p "$(dirname "$bin")"
 if [ ! -x "$bin" ] || [ "$top/tools/termshot/main.cpp" -nt "$bin" ]; then
   g++ -std=c++20 -O2 -I"$top/tools/assetgen" -I"$top" "$top/tools/termshot/main.cpp" \
-    "$top/tools/assetgen/Text.cpp" "$top/tools/assetgen/Canvas.cpp" "$top/engine/platform/Unicode.cpp" \
+    "$top/tools/assetgen/Text.cpp" "$top/tools/assetgen/Paragraph.cpp" "$top/tools/assetgen/Canvas.cpp" "$top/engine/platform/Unicode.cpp" \
     $(pkg-config --cflags --libs freetype2 harfbuzz) -o "$bin"
 fi
 "$bin" "$1.ppm"
