@@ -153,9 +153,15 @@ class Removal {
     if (!RemoveFolder(dir_)) return result_;
     if (!RemoveShortcuts()) return result_;
 
+    if (EntryNamesAnotherFolder()) {
+      result_.entryKept = true;
+      return result_;
+    }
     const uint32_t entry =
         platform_.RegDeleteKey(kHKeyLocalMachine, kUninstallKeyPrefix + product_.name);
     if (entry != 0 && !IsGone(entry)) {
+      result_.failedPath = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPrefix + product_.name;
+      result_.errorCode = entry;
       return Stop(RemovalOutcome::Failed,
                   "Cannot remove the uninstall entry. " +
                       TrimSystemMessage(platform_.SystemErrorMessage(entry)));
@@ -170,6 +176,39 @@ class Removal {
     return result_;
   }
 
+  bool CannotRemove(const std::string& path, uint32_t error) {
+    result_.failedPath = path;
+    result_.errorCode = error;
+    Stop(RemovalOutcome::Failed, CannotRemoveMessage(platform_, path, error));
+    return false;
+  }
+
+  // The product installed again into another folder has written its own entry over ours: its
+  // uninstaller, not this one, removes it. An entry that cannot be read is taken as ours.
+  bool EntryNamesAnotherFolder() {
+    RegKey key = 0;
+    if (platform_.RegOpenKeyForReading(kHKeyLocalMachine, kUninstallKeyPrefix + product_.name,
+                                       key) != 0) {
+      return false;
+    }
+    RegKeyCloser closer(platform_, key);
+    std::optional<std::string> command;
+    try {
+      command = ReadRegistryString(platform_, key, "UninstallString");
+    } catch (const InstallError&) {
+      return false;
+    }
+    if (!command || command->empty()) return false;
+    std::string program = *command;
+    if (program.size() >= 2 && program.front() == '"') {
+      program = program.substr(1, program.find('"', 1) - 1);
+    }
+    const size_t cut = program.find_last_of('\\');
+    if (cut == std::string::npos) return false;
+    const std::vector<std::string> folder = AbsoluteParts(program.substr(0, cut));
+    return !folder.empty() && folder != AbsoluteParts(dir_);
+  }
+
   bool RemoveInstalledFile(const std::string& relative) {
     if (!ReachableInside(platform_, dir_, relative, false)) return true;
     const std::string path = dir_ + "\\" + relative;
@@ -178,19 +217,15 @@ class Removal {
     if (attr == kNoAttributes || (attr & (kAttrDirectory | kAttrReparsePoint))) return true;
     if (attr & kAttrReadOnly) {
       const uint32_t error = platform_.ChangeAttributes(path, attr & ~kAttrReadOnly);
-      if (error != 0 && !IsGone(error)) {
-        Stop(RemovalOutcome::Failed, CannotRemoveMessage(platform_, path, error));
-        return false;
-      }
+      if (error != 0 && !IsGone(error)) return CannotRemove(path, error);
     }
     for (;;) {
       const uint32_t error = platform_.RemoveFile(path);
       if (error == 0 || IsGone(error)) return true;
-      if (error != kErrorSharingViolation) {
-        Stop(RemovalOutcome::Failed, CannotRemoveMessage(platform_, path, error));
-        return false;
-      }
+      if (error != kErrorSharingViolation) return CannotRemove(path, error);
       if (!observer_.RetryFileInUse(path)) {
+        result_.failedPath = path;
+        result_.errorCode = error;
         Stop(RemovalOutcome::KeptInUse, path);
         return false;
       }
@@ -202,10 +237,7 @@ class Removal {
   bool RemoveFolder(const std::string& folder) {
     const uint32_t error = platform_.RemoveDir(folder);
     if (error == 0 || IsGone(error)) return true;
-    if (error != kErrorDirNotEmpty) {
-      Stop(RemovalOutcome::Failed, CannotRemoveMessage(platform_, folder, error));
-      return false;
-    }
+    if (error != kErrorDirNotEmpty) return CannotRemove(folder, error);
     std::vector<std::string> names = FolderEntries(platform_, folder);
     if (!result_.leftForLater.empty()) {
       std::erase_if(names, [&](const std::string& name) {
@@ -254,8 +286,7 @@ class Removal {
     }
     const uint32_t error = platform_.RemoveFile(link);
     if (error == 0 || IsGone(error)) return true;
-    Stop(RemovalOutcome::Failed, CannotRemoveMessage(platform_, link, error));
-    return false;
+    return CannotRemove(link, error);
   }
 
   Platform& platform_;

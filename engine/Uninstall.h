@@ -45,10 +45,15 @@ struct KeptFolder {
 struct RemovalResult {
   RemovalOutcome outcome = RemovalOutcome::Complete;
   std::string message;               ///< why it stopped (Failed, Refused), the file (KeptInUse)
+  std::string failedPath;            ///< what could not go (Failed, KeptInUse), full path
+  uint32_t errorCode = 0;            ///< the system's reason for it (Failed)
   std::vector<KeptFolder> kept;      ///< in the order they were met, deepest first
   bool listFound = false;            ///< false: only the programs and INSTALL.CFG were known
   std::vector<std::string> ignoredLines;  ///< list lines naming no path below InstallDir
   std::string leftForLater;          ///< full path of the file the caller removes itself
+  /// The uninstall entry names another installation folder (the product was installed again
+  /// elsewhere): it is that installation's, and stays.
+  bool entryKept = false;
 };
 
 /// Why `installDir` must not be removed at all, "" when it may: empty or relative, with "."
@@ -76,7 +81,8 @@ InstalledList ReadInstalledList(Platform& platform, const std::string& installDi
 /// tree left empty (deepest first, InstallDir last), the two shortcuts where they still start
 /// this installation's main program, the program group's folder when left empty, and the
 /// uninstall entry last. Links are never followed: nothing outside InstallDir goes but the
-/// shortcuts and the entry. `leaveForLater` (relative, "" for none) names a file to leave in
+/// shortcuts and the entry; the entry only when it names this InstallDir's uninstaller (or
+/// names none). `leaveForLater` (relative, "" for none) names a file to leave in
 /// place, for RemoveLeftFile: the uninstaller's own running program.
 RemovalResult RemoveInstallation(Platform& platform, const ProductIdentity& product,
                                  const std::string& installDir, UninstallObserver& observer,

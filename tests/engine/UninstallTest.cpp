@@ -34,6 +34,8 @@ struct Case {
   int inUseQuestions = 0;
   size_t ignoredLines = 0;
   bool listFound = true;
+  bool entryKept = false;     ///< the entry names another installation and stays
+  std::string failedPath{};   ///< RemovalResult::failedPath when it stopped
 };
 
 /// A folder outside the installation with a file named like an installed one.
@@ -117,7 +119,24 @@ std::vector<Case> Cases() {
        // What was not reached stays, the list too, so that another run finishes the job.
        .remaining = {kDir + "\\Docs\\guide.txt", kDir + "\\uninstall.lst",
                      kDir + "\\Uninstall.EXE", kDir + "\\readme.txt", "@desktop", "@group"},
-       .inUseQuestions = 2},
+       .inUseQuestions = 2,
+       .failedPath = kDir + "\\Docs\\guide.txt"},
+      {.name = "the product installed again elsewhere: the entry is that installation's",
+       .arrange =
+           [](InstalledMachine& m) {
+             m.platform.SetRegistryValue(
+                 kHKeyLocalMachine, std::string(kUninstallKeyPrefix) + m.product.name,
+                 "UninstallString", kRegSz, std::string("D:\\Again\\Uninstall.exe") + '\0');
+           },
+       .entryKept = true},
+      {.name = "an entry naming this folder in other case and quoted is ours",
+       .arrange =
+           [](InstalledMachine& m) {
+             m.platform.SetRegistryValue(
+                 kHKeyLocalMachine, std::string(kUninstallKeyPrefix) + m.product.name,
+                 "UninstallString", kRegSz,
+                 "\"" + kDir + "\\uninstall.exe\"" + '\0');
+           }},
       {.name = "no list: only the programs, INSTALL.CFG and folders left empty",
        .arrange = [](InstalledMachine& m) { m.platform.RemoveFile(kDir + "\\uninstall.lst"); },
        .remaining = {kDir + "\\readme.txt", kDir + "\\Docs\\guide.txt",
@@ -205,6 +224,8 @@ TEST(UninstallTest, InstalledTreesAndWhatRemains) {
     EXPECT_EQ(static_cast<int>(m.observer.inUse.size()), c.inUseQuestions);
     EXPECT_EQ(result.ignoredLines.size(), c.ignoredLines);
     EXPECT_EQ(result.listFound, c.listFound);
+    EXPECT_EQ(result.failedPath, c.failedPath);
+    EXPECT_EQ(result.entryKept, c.entryKept);
     m.ExpectOnlyInstalledRemoved(before);
 
     std::set<std::string> remaining;
@@ -224,7 +245,7 @@ TEST(UninstallTest, InstalledTreesAndWhatRemains) {
       if (remaining.count(installed) || !complete) continue;
       EXPECT_FALSE(m.platform.Exists(installed)) << installed << " is still there";
     }
-    EXPECT_EQ(m.EntryExists(), !complete);
+    EXPECT_EQ(m.EntryExists(), !complete || c.entryKept);
     if (complete && c.keptFolders.empty()) {
       EXPECT_FALSE(m.platform.Exists(kDir));
       EXPECT_FALSE(m.platform.Exists(m.groupFolder));
