@@ -1,8 +1,9 @@
 # The product this build installs, read from one product file (INSTALLER_PRODUCT; the sample
 # product by default). productgen, built here for the build machine, checks the file and writes
 # the product's constants and setup.exe's version block; the six page pictures are the file's
-# own (checked) or generated with its title. A bad file stops the configuration, so nothing is
-# built from it.
+# own (checked) or generated with its title, and so are the uninstaller's three, each drawn
+# when the file's own folder lacks it. A bad file stops the configuration, so nothing is built
+# from it.
 set(INSTALLER_PRODUCT "${PROJECT_SOURCE_DIR}/examples/product.ini" CACHE FILEPATH
     "The product file this build installs")
 get_filename_component(INSTALLER_PRODUCT_FILE "${INSTALLER_PRODUCT}" ABSOLUTE)
@@ -44,9 +45,24 @@ set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_D
 execute_process(COMMAND "${INSTALLER_PRODUCTGEN}" "${INSTALLER_PRODUCT_FILE}" --get pictures
                 OUTPUT_VARIABLE _pictures RESULT_VARIABLE rc)
 set(INSTALLER_PICTURES welcome install finish6 finish5 chooser exit)
+# The uninstaller's pages: a product's Pictures folder may leave them out, and those it lacks
+# are drawn with its title.
+set(INSTALLER_REMOVE_PICTURES remove1 remove2 remove3)
+set(_drawn "")
 if(_pictures STREQUAL "")
-  # Generated with the title; again only when the title changes.
-  set(_made "${_host}/pictures")
+  set(_drawn ${INSTALLER_PICTURES} ${INSTALLER_REMOVE_PICTURES})
+else()
+  # The folder itself, so that adding or removing one of them configures again.
+  set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_pictures}")
+  foreach(picture IN LISTS INSTALLER_REMOVE_PICTURES)
+    if(NOT EXISTS "${_pictures}/${picture}.gif")
+      list(APPEND _drawn ${picture})
+    endif()
+  endforeach()
+endif()
+set(_made "${_host}/pictures")
+if(_drawn)
+  # Generated with the title; again only when the title changes or a picture is missing.
   execute_process(COMMAND "${INSTALLER_PRODUCTGEN}" "${INSTALLER_PRODUCT_FILE}" --get title
                   OUTPUT_FILE "${_host}/title.new")
   file(READ "${_host}/title.new" _title_new HEX)
@@ -54,7 +70,16 @@ if(_pictures STREQUAL "")
   if(EXISTS "${_made}/title.txt")
     file(READ "${_made}/title.txt" _title_old HEX)
   endif()
-  if(NOT _title_new STREQUAL _title_old OR NOT EXISTS "${_made}/exit.gif")
+  set(_stale FALSE)
+  if(NOT _title_new STREQUAL _title_old)
+    set(_stale TRUE)
+  endif()
+  foreach(picture IN LISTS INSTALLER_PICTURES INSTALLER_REMOVE_PICTURES)
+    if(NOT EXISTS "${_made}/${picture}.gif")
+      set(_stale TRUE)
+    endif()
+  endforeach()
+  if(_stale)
     installer_host_tool(productgen assetgen)
     file(REMOVE_RECURSE "${_made}")
     execute_process(COMMAND "${_host}/productgen/assetgen/assetgen" "${_made}" --title-file "${_host}/title.new"
@@ -64,8 +89,11 @@ if(_pictures STREQUAL "")
     endif()
     file(COPY_FILE "${_host}/title.new" "${_made}/title.txt")
   endif()
-  set(_pictures "${_made}")
 endif()
-foreach(picture IN LISTS INSTALLER_PICTURES)
-  configure_file("${_pictures}/${picture}.gif" "${INSTALLER_GENERATED_DIR}/pictures/${picture}.gif" COPYONLY)
+foreach(picture IN LISTS INSTALLER_PICTURES INSTALLER_REMOVE_PICTURES)
+  if(picture IN_LIST _drawn)
+    configure_file("${_made}/${picture}.gif" "${INSTALLER_GENERATED_DIR}/pictures/${picture}.gif" COPYONLY)
+  else()
+    configure_file("${_pictures}/${picture}.gif" "${INSTALLER_GENERATED_DIR}/pictures/${picture}.gif" COPYONLY)
+  endif()
 endforeach()

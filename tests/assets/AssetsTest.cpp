@@ -10,6 +10,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "PictureRules.h"
 
@@ -70,10 +71,17 @@ TEST_P(PictureFormat, HasExactlyOneInterlacedFullImage) { EXPECT_EQ(CheckImage(P
 
 TEST_P(PictureFormat, HasOneGraphicControlExtensionAndNoOther) { EXPECT_EQ(CheckTransparency(Picture(GetParam())), ""); }
 
-INSTANTIATE_TEST_SUITE_P(AllPictures, PictureFormat, ::testing::ValuesIn(kPictureFiles),
+// The installer's pictures and the uninstaller's, which assets/ holds too.
+std::vector<const char*> AllPictureFiles() {
+  std::vector<const char*> files(std::begin(kPictureFiles), std::end(kPictureFiles));
+  files.insert(files.end(), std::begin(kOptionalPictureFiles), std::end(kOptionalPictureFiles));
+  return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPictures, PictureFormat, ::testing::ValuesIn(AllPictureFiles()),
                          [](const ::testing::TestParamInfo<const char*>& info) { return NameOf(info.param); });
 
-// ---- The outline shared by the welcome, install, finish and exit pictures.
+// ---- The outline shared by the welcome, install, finish and exit pictures and the uninstaller's.
 
 class SharedOutline : public ::testing::TestWithParam<const char*> {};
 

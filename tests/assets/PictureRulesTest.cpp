@@ -2,6 +2,7 @@
 // picture (made from a good one here) gives its one rule, and no damaged file crashes it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -169,6 +170,30 @@ const BadPicture kBadPictures[] = {
        WriteFile(f, b);
      },
      rule::kLabelArea},
+    {"RemoveHotspotPaintedOver", "remove1.gif",
+     [](const fs::path& f) {
+       IndexedPicture p = Decode(f);
+       const uint8_t panel = At(p, 300, 480);  // between the buttons and the star
+       for (int y = 423; y < 423 + 27; ++y)
+         for (int x = 361; x < 361 + 86; ++x) At(p, x, y) = panel;  // Remove.No, client x less 2
+       WriteGif(p, f.string());
+     },
+     rule::kHotspot},
+    {"RemoveKeptFoldersCornerRounded", "remove3.gif",
+     [](const fs::path& f) {
+       // The box's border reaching into the last corner of the list's area.
+       IndexedPicture p = Decode(f);
+       At(p, 667, 567) = At(p, 237, 400);
+       WriteGif(p, f.string());
+     },
+     rule::kLabelArea},
+    {"RemoveOutlineCut", "remove2.gif",
+     [](const fs::path& f) {
+       IndexedPicture p = Decode(f);
+       At(p, FirstOpaque(p, 500), 500) = kTransparentIndex;
+       WriteGif(p, f.string());
+     },
+     rule::kOutline},
     {"Missing", "chooser.gif", [](const fs::path& f) { fs::remove(f); }, rule::kMissing},
     {"NotAGif", "finish5.gif", [](const fs::path& f) { WriteFile(f, "Telmorquistan setup picture\n"); }, rule::kFormat},
     {"Truncated", "welcome.gif",
@@ -181,12 +206,13 @@ const BadPicture kBadPictures[] = {
 
 class CheckPicturesTest : public ::testing::TestWithParam<BadPicture> {
  protected:
-  // A copy of the committed pictures, one folder per test.
+  // A copy of the committed pictures, the uninstaller's too, one folder per test.
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("picture-rules-" + std::to_string(getpid()) + "-" + GetParam().name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     for (const char* file : kPictureFiles) fs::copy_file(fs::path(kAssets) / file, dir_ / file);
+    for (const char* file : kOptionalPictureFiles) fs::copy_file(fs::path(kAssets) / file, dir_ / file);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -221,6 +247,27 @@ TEST(CheckPictures, AnEmptyFolderHasSixMissingPictures) {
   for (size_t i = 0; i < problems.size(); ++i) {
     EXPECT_EQ(problems[i].file, kPictureFiles[i]);
     EXPECT_EQ(problems[i].rule, rule::kMissing);
+  }
+}
+
+// A vendor's folder made before the uninstaller had pictures holds the six only; one may also
+// hold some of the uninstaller's pictures and not the others.
+TEST(CheckPictures, AFolderWithoutTheUninstallersPicturesHasNoProblem) {
+  const std::vector<std::vector<const char*>> leftOut = {
+      {"remove1.gif", "remove2.gif", "remove3.gif"},
+      {"remove2.gif"},
+  };
+  for (const std::vector<const char*>& files : leftOut) {
+    const fs::path dir = fs::temp_directory_path() / ("picture-rules-without-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* file : kPictureFiles) fs::copy_file(fs::path(kAssets) / file, dir / file);
+    for (const char* file : kOptionalPictureFiles)
+      if (std::find(files.begin(), files.end(), std::string(file)) == files.end())
+        fs::copy_file(fs::path(kAssets) / file, dir / file);
+    const std::vector<PictureProblem> problems = CheckPictures(dir.string());
+    EXPECT_TRUE(problems.empty()) << files.size() << " left out: " << ::testing::PrintToString(problems);
+    fs::remove_all(dir);
   }
 }
 

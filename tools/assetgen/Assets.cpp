@@ -1,4 +1,4 @@
-// The six pictures share a frame (band with the title, panel, rim) and differ in their page.
+// The pictures share a frame (band with the title, panel, rim) and differ in their page.
 #include "Assets.h"
 
 #include <filesystem>
@@ -36,7 +36,8 @@ void WriteAssets(const std::string& outputDir, const std::string& fontDir, const
   const std::filesystem::path out = outputDir;
   FontSet fontSet;
   const Fonts fonts = Fonts::Load(fontSet, fontDir);
-  // The font pairs the title is set in: the band's, the welcome heading's and its sentence's.
+  // The font pairs the title is set in: the band's, the headings' (welcome and removal) and the
+  // welcome sentence's.
   const std::string problem = TitleProblem(title, {Style{fonts.naskhBold, fonts.latinSerifBold, 0, 0},
                                                    Style{fonts.naskhBold, fonts.latinBold, 0, 0},
                                                    Style{fonts.naskh, fonts.latin, 0, 0}});
@@ -53,6 +54,9 @@ void WriteAssets(const std::string& outputDir, const std::string& fontDir, const
   write("finish5.gif", shared, [](Canvas& c, const Fonts& f) { PaintFinish(c, f, FinishStyle::Windows5); });
   write("exit.gif", shared, PaintExit);
   write("chooser.gif", ChooserOutline(), PaintChooser);
+  write("remove1.gif", shared, [&](Canvas& c, const Fonts& f) { PaintRemoveAsk(c, f, title); });
+  write("remove2.gif", shared, [&](Canvas& c, const Fonts& f) { PaintRemoveProgress(c, f, title); });
+  write("remove3.gif", shared, PaintRemoveDone);
 
   for (const Glyph& g : AllGlyphs()) WriteGlyphBmp(g, (out / (g.name + ".bmp")).string());
   WriteIcon((out / "setup.ico").string());

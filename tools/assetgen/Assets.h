@@ -1,5 +1,5 @@
-// Writes the installer's assets into a folder: the six page pictures carrying the product's
-// title, the list glyphs and the program icon.
+// Writes the installer's assets into a folder: the six page pictures and the uninstaller's three,
+// all carrying the product's title, the list glyphs and the program icon.
 #pragma once
 
 #include <string>

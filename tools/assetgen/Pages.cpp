@@ -383,4 +383,111 @@ void PaintChooser(Canvas& canvas, const Fonts& fonts) {
   DrawButton(canvas, Box{309, 582, 395, 614}, "انصراف", ButtonKind::Secondary, fonts);  // `cancel`
 }
 
+// ---- The uninstaller's pages: the exit page's frame and place of the icon, text centred on
+// picture x 455 (client 457), buttons under the hotspots of a window that draws the picture 2
+// pixels in.
+
+namespace {
+
+constexpr double kRemoveCentre = 455, kRemoveColumn = 420;
+constexpr double kIconX = 455, kIconY = 238, kIconRadius = 38;
+
+// The exit page's blue disc with its gold ring, for an icon drawn on it.
+void DrawIconDisc(Canvas& canvas) {
+  const double cx = kIconX, cy = kIconY, r = kIconRadius;
+  canvas.FillShape(Disc(cx, cy, r), Around(cx, cy, r), VerticalGradient(cy - r, kBandTop, cy + r, kBandBottom));
+  canvas.FillShape(Ring(cx, cy, r - 5, r - 3), Around(cx, cy, r), kGold);
+}
+
+// A waste bin in white on the disc: the lid with its handle, and a tapering body with slots.
+void DrawBinIcon(Canvas& canvas) {
+  const double cx = kIconX, cy = kIconY;
+  const Box area = Around(cx, cy, kIconRadius);
+  const Shape handle = Minus(RoundRect(cx - 6, cy - 22, cx + 6, cy - 14, 2.5), RoundRect(cx - 3.5, cy - 19.5, cx + 3.5, cy - 14, 1));
+  const Shape lid = RoundRect(cx - 17, cy - 16, cx + 17, cy - 10.5, 2);
+  const Shape body = Polygon({{cx - 13.5, cy - 8}, {cx + 13.5, cy - 8}, {cx + 11, cy + 20}, {cx - 11, cy + 20}});
+  canvas.FillShape(Union(handle, Union(lid, body)), area, kWhite);
+  for (double dx : {-6.0, 0.0, 6.0})
+    canvas.FillShape(Capsule(cx + dx, cy - 3, cx + dx * 0.85, cy + 15, 2.6), area, kBandBottom);
+}
+
+// A heading carrying the title and the plain lines under it, inside the removal column between
+// rows top and bottom. The heading is fitted as the welcome heading is: smaller type, then more
+// lines, never cut. The block keeps the exit page's baselines (heading at 318, the next line 32
+// lower) while they fit above bottom, and rises no further than it must.
+void DrawRemoveText(Canvas& canvas, const Fonts& fonts, const char* sentence, const std::string& title,
+                    const std::vector<std::string>& under, const Style& underStyle, double top, double bottom) {
+  const Paragraph heading(sentence, title, true);
+  std::vector<Line> underLines;
+  for (const std::string& s : under) underLines.push_back(Text(underStyle, s));
+  // Baselines relative to the heading's first; the last entry is the block's ink bottom.
+  auto layOut = [&](const Fitted& head) {
+    std::vector<double> baselines = Stack(head.lines, 32 * head.scale, 4);
+    const Line& last = head.lines.back();
+    double next = baselines.back() + std::ceil(std::max(32.0, last.inkBottom - underLines.front().inkTop + 8));
+    for (size_t i = 0; i < underLines.size(); ++i) {
+      if (i) next += std::ceil(std::max(24.0, underLines[i - 1].inkBottom - underLines[i].inkTop + 4));
+      baselines.push_back(next);
+    }
+    baselines.push_back(next + underLines.back().inkBottom);
+    return baselines;
+  };
+  const Fitted head = Fit(heading, TitleText(fonts, 23), kRemoveColumn,
+                          {{1, 1}, {0.92, 1}, {0.84, 1}, {0.92, 2}, {0.84, 2}, {0.76, 2}, {0.76, 3}}, 0.4,
+                          [&](const Fitted& f) { return layOut(f).back() - f.lines.front().inkTop <= bottom - top - 1; });
+  const std::vector<double> baselines = layOut(head);
+  const double first = std::min(318.0, std::floor(bottom - baselines.back()));
+
+  std::vector<Box> inks;
+  for (size_t i = 0; i < head.lines.size(); ++i)
+    inks.push_back(DrawAligned(canvas, head.lines[i], kRemoveCentre, first + baselines[i], Align::Centre, kInk));
+  for (size_t i = 0; i < underLines.size(); ++i)
+    inks.push_back(DrawAligned(canvas, underLines[i], kRemoveCentre, first + baselines[head.lines.size() + i],
+                               Align::Centre, kInkSoft));
+  for (const Box& ink : inks)
+    if (ink.x0 < kRemoveCentre - kRemoveColumn / 2 - 3 || ink.x1 > kRemoveCentre + kRemoveColumn / 2 + 3 || ink.y0 < top ||
+        ink.y1 > bottom)
+      throw std::logic_error("the removal text leaves its column");
+}
+
+}  // namespace
+
+void PaintRemoveAsk(Canvas& canvas, const Fonts& fonts, const std::string& title) {
+  DrawIconDisc(canvas);
+  DrawCentred(canvas, Text(TitleText(fonts, 44), "؟"),
+              Box{int(kIconX - kIconRadius), int(kIconY - kIconRadius), int(kIconX + kIconRadius), int(kIconY + kIconRadius)},
+              kWhite);
+  DrawRemoveText(canvas, fonts, "آیا می‌خواهید «{title}» را حذف کنید؟", title,
+                 {"پرونده‌هایی که خودتان در پوشه برنامه گذاشته‌اید، حذف نمی‌شوند."}, BodyText(fonts, 15), 282, 411);
+  // No, the default answer, on the left under `No` (client 363, 423, 86 x 27); yes on the
+  // right under `Yes` (client 467, 423, 86 x 27).
+  DrawButton(canvas, Box{463, 421, 553, 452}, "بله", ButtonKind::Secondary, fonts);
+  DrawButton(canvas, Box{359, 421, 449, 452}, "خیر", ButtonKind::Primary, fonts);
+  DrawWatermark(canvas, 421, 575, 70, Mix(kPanel, kPanelLine, 0.8));
+}
+
+void PaintRemoveProgress(Canvas& canvas, const Fonts& fonts, const std::string& title) {
+  DrawIconDisc(canvas);
+  DrawBinIcon(canvas);
+  // Rows from 392 down stay plain: the gauge (client 300, 392, 309 x 14) and the file name
+  // (client 250, 412, 410 x 20) appear there.
+  DrawRemoveText(canvas, fonts, "در حال حذف «{title}»", title, {"لطفاً صبر کنید."}, BodyText(fonts, 15), 282, 386);
+  DrawWatermark(canvas, 421, 575, 70, Mix(kPanel, kPanelLine, 0.8));
+}
+
+void PaintRemoveDone(Canvas& canvas, const Fonts& fonts) {
+  // The outcome is written at run time (client 240, 284, 430 x 24); above it only a quiet star.
+  DrawWatermark(canvas, kIconX, 236, 34, Mix(kPanel, kGold, 0.45));
+  canvas.FillShape(Disc(kIconX, 236, 5), Around(kIconX, 236, 5), Mix(kPanel, kGold, 0.7));
+  // The white box whose inside (client 240, 316, 430 x 252) takes the list of kept folders: its
+  // border hugs that inside, square inside and lightly rounded outside, to keep clear of the
+  // panel's inner line.
+  const Box inside{238, 316, 668, 568};
+  canvas.FillShape(RoundRect(inside.x0 - 1, inside.y0 - 1, inside.x1 + 1, inside.y1 + 1, 2),
+                   Box{inside.x0 - 2, inside.y0 - 2, inside.x1 + 2, inside.y1 + 2}, kBoxBorder);
+  canvas.FillShape(RoundRect(inside.x0, inside.y0, inside.x1, inside.y1, 0), inside, kWhite);
+  // Close under `Close` (client 370, 590, 86 x 27).
+  DrawButton(canvas, Box{366, 588, 456, 619}, "پایان", ButtonKind::Primary, fonts);
+}
+
 }  // namespace assetgen

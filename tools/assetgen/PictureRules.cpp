@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "Outline.h"
 #include "Palette.h"
@@ -338,11 +339,16 @@ std::vector<PictureProblem> CheckPictures(const std::string& dir) {
   auto add = [&](const std::string& file, const char* rule, const std::string& detail) {
     if (!detail.empty()) problems[file].push_back({file, rule, detail});
   };
-  for (const char* file : kPictureFiles) {
+  std::vector<std::pair<const char*, bool>> files;  // each with whether it is required
+  for (const char* file : kPictureFiles) files.push_back({file, true});
+  for (const char* file : kOptionalPictureFiles) files.push_back({file, false});
+  for (const auto& [file, required] : files) {
     const std::filesystem::path path = std::filesystem::path(dir) / file;
     std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    if (!exists && !required) continue;
     if (!std::filesystem::is_regular_file(path, ec)) {
-      add(file, rule::kMissing, std::filesystem::exists(path, ec) ? "not a file" : "no such file");
+      add(file, rule::kMissing, exists ? "not a file" : "no such file");
       continue;
     }
     std::string error;
@@ -359,7 +365,7 @@ std::vector<PictureProblem> CheckPictures(const std::string& dir) {
     if (!picture->pixels.empty()) pictures.emplace(file, std::move(*picture));  // else the size or image rule said why
   }
 
-  // The five pictures of one window are held to the shape most of them share, so the one
+  // The pictures of one window shape are held to the shape most of them share, so the one
   // picture drawn to another shape is the one named.
   std::vector<std::string> shared;
   for (const char* file : kSharedOutlineFiles)
@@ -391,7 +397,7 @@ std::vector<PictureProblem> CheckPictures(const std::string& dir) {
   }
 
   std::vector<PictureProblem> ordered;
-  for (const char* file : kPictureFiles)
+  for (const auto& [file, required] : files)
     for (const PictureProblem& p : problems[file]) ordered.push_back(p);
   return ordered;
 }

@@ -1,6 +1,6 @@
-// The rules a folder of page pictures must meet for the installer's pages, ours or a vendor's:
-// the GIF form the pages decode, the window outlines, a button under every hotspot and one
-// plain colour under every label the pages write at run time.
+// The rules a folder of page pictures must meet for the installer's pages and the uninstaller's,
+// ours or a vendor's: the GIF form the pages decode, the window outlines, a button under every
+// hotspot and one plain colour under every label the pages write at run time.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ struct PictureProblem {
 };
 
 namespace rule {
-inline constexpr char kMissing[] = "missing";            ///< no such file
+inline constexpr char kMissing[] = "missing";            ///< no such file (of the required ones)
 inline constexpr char kFormat[] = "format";              ///< not a GIF89a that giflib decodes
 inline constexpr char kSize[] = "size";                  ///< logical screen not 819 x 704
 inline constexpr char kPalette[] = "palette";            ///< no 256-entry global table, or the key colour in it
@@ -28,11 +28,16 @@ inline constexpr char kHotspot[] = "hotspot";            ///< a hotspot not on a
 inline constexpr char kLabelArea[] = "label-area";       ///< an area under a run-time label not plain
 }  // namespace rule
 
+/// The pictures a folder must hold: the installer's pages.
 inline constexpr const char* kPictureFiles[] = {"welcome.gif", "install.gif", "finish6.gif",
                                                 "finish5.gif", "exit.gif",    "chooser.gif"};
-/// The pictures of one window shape: the install page shows the finish pictures in its place.
+/// The uninstaller's pages: a folder may leave them out (the build then draws them with the
+/// product's title), and those it holds meet every rule.
+inline constexpr const char* kOptionalPictureFiles[] = {"remove1.gif", "remove2.gif", "remove3.gif"};
+/// The pictures of one window shape: the install page shows the finish pictures in its place,
+/// and the uninstaller's window is the exit page's.
 inline constexpr const char* kSharedOutlineFiles[] = {"welcome.gif", "install.gif", "finish6.gif", "finish5.gif",
-                                                      "exit.gif"};
+                                                      "exit.gif",    "remove1.gif", "remove2.gif", "remove3.gif"};
 
 struct PictureRect {
   int left, top, width, height;
@@ -46,7 +51,7 @@ struct Hotspot {
   int pictureOffset;  ///< x of the picture in the page's client area
 };
 
-// The 824-pixel welcome and exit pages draw the picture 2 pixels in.
+// The 824-pixel welcome and exit pages and the uninstaller's window draw the picture 2 pixels in.
 inline constexpr Hotspot kHotspots[] = {
     {"welcome.gif", "Form1.Next", {474, 533, 83, 35}, 2},
     {"install.gif", "Form3.cancel", {361, 537, 83, 29}, 0},
@@ -58,10 +63,14 @@ inline constexpr Hotspot kHotspots[] = {
     {"exit.gif", "Form5.Label1", {363, 393, 85, 25}, 2},
     {"chooser.gif", "Form4.ok", {415, 584, 85, 27}, 0},
     {"chooser.gif", "Form4.cancel", {311, 585, 82, 25}, 0},
+    {"remove1.gif", "Remove.Yes", {467, 423, 86, 27}, 2},
+    {"remove1.gif", "Remove.No", {363, 423, 86, 27}, 2},
+    {"remove3.gif", "Remove.Close", {370, 590, 86, 27}, 2},
 };
 
-/// Where a page writes text at run time, in picture coordinates; white where the page shows a
-/// white box, else the page's background.
+/// Where a page writes text (or shows its gauge) at run time, in picture coordinates (on the
+/// uninstaller's window, the client's x less 2); white where the page shows a white box, else
+/// the page's background.
 struct LabelArea {
   const char* picture;
   const char* name;
@@ -77,6 +86,10 @@ inline constexpr LabelArea kLabelAreas[] = {
     {"install.gif", "FileNameLabel", {284, 513, 331, 20}, false},
     {"chooser.gif", "Label2", {243, 255, 311, 19}, true},
     {"chooser.gif", "figure rows", {261, 539, 286, 31}, true},
+    {"remove2.gif", "Remove.gauge", {298, 392, 309, 14}, false},
+    {"remove2.gif", "Remove.fileName", {248, 412, 410, 20}, false},
+    {"remove3.gif", "Remove.heading", {238, 284, 430, 24}, false},
+    {"remove3.gif", "Remove.kept folders", {238, 316, 430, 252}, true},
 };
 
 /// A GIF as its records say, read without trusting them.
@@ -120,9 +133,10 @@ std::string CheckChooserOutline(const GifPicture& picture);
 std::string CheckHotspot(const GifPicture& picture, const Hotspot& hotspot);
 std::string CheckLabelArea(const GifPicture& picture, const LabelArea& area);
 
-/// Every rule on the six pictures of dir: at most one problem per picture and rule, by picture
-/// in the order of kPictureFiles and by rule in the order above. The pixel rules are not applied
-/// to a picture without an 819 x 704 image, whose size or image rule says so.
+/// Every rule on the six required pictures of dir and on the optional ones it holds: at most one
+/// problem per picture and rule, by picture in the order of kPictureFiles then
+/// kOptionalPictureFiles, and by rule in the order above. The pixel rules are not applied to a
+/// picture without an 819 x 704 image, whose size or image rule says so.
 std::vector<PictureProblem> CheckPictures(const std::string& dir);
 
 }  // namespace assetgen
