@@ -15,7 +15,7 @@ dest=$1
 build=$(cd "$2" && pwd)
 count=${3:-400}
 
-for f in ui/setup.exe examples/programs/sample_main.exe examples/programs/sample_uninstall.exe \
+for f in ui/setup.exe examples/programs/sample_main.exe ui/uninstall.exe \
          tests/register_marker.dll; do
   [ -f "$build/$f" ] || { echo "make-medium.sh: $build/$f is missing (build it first)" >&2; exit 1; }
 done
@@ -29,7 +29,7 @@ cp -r "$top/examples/medium" "$dest"
 product_file=$(sed -n "s/^INSTALLER_PRODUCT:[A-Z]*=//p" "$build/CMakeCache.txt")
 name=$("$build/host-tools/productgen/productgen" "$product_file" --get name)
 cp "$build/examples/programs/sample_main.exe" "$dest/CAB/$name.DAT"
-cp "$build/examples/programs/sample_uninstall.exe" "$dest/CAB/uninstall.DAT"
+cp "$build/ui/uninstall.exe" "$dest/CAB/uninstall.DAT"
 mkdir -p "$dest/System" "$dest/Fonts"
 cp "$build/tests/register_marker.dll" "$dest/System/TelmSample.dll"
 printf 'TelmSample.dll\r\n' >"$dest/System/SYSTEM.TXT"

@@ -66,7 +66,7 @@ main=$(get mainprogram)
 uninstaller=$(get uninstaller)
 targets=(setup)
 [ -n "$main" ] || { targets+=(sample_main); main="$out/$tree/examples/programs/sample_main.exe"; }
-[ -n "$uninstaller" ] || { targets+=(sample_uninstall); uninstaller="$out/$tree/examples/programs/sample_uninstall.exe"; }
+[ -n "$uninstaller" ] || { targets+=(uninstall); uninstaller="$out/$tree/ui/uninstall.exe"; }
 cmake --build "$out/$tree" --target "${targets[@]}" >"$out/build.log" 2>&1 ||
   { tail -n 30 "$out/build.log" >&2; fail "building setup.exe failed (log: $out/build.log)"; }
 setup="$out/$tree/ui/setup.exe"

@@ -22,7 +22,7 @@ if ! installer_wine_probe win32; then
   preset=win64
 fi
 cmake --preset $preset >/dev/null
-cmake --build --preset $preset --target setup sample_main sample_uninstall register_marker
+cmake --build --preset $preset --target setup sample_main uninstall register_marker
 # The product's names, from the product file the build was made from.
 product() { "build/$preset/host-tools/productgen/productgen" examples/product.ini --get "$1"; }
 name=$(product name)

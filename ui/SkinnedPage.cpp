@@ -148,6 +148,12 @@ void SkinnedPage::SetPictureBounds(size_t picture, RECT bounds) {
   Invalidate();
 }
 
+void SkinnedPage::SetFocusHotspot(int hotspot) {
+  if (hotspot == focusHotspot_) return;
+  focusHotspot_ = hotspot;
+  Invalidate();
+}
+
 void SkinnedPage::SetHotspotVisible(size_t hotspot, bool visible) {
   if (hotspots_[hotspot].visible == visible) return;
   hotspots_[hotspot].visible = visible;
@@ -160,6 +166,14 @@ void SkinnedPage::SetLabelText(size_t label, const std::string& text) {
   // The old text's place is repainted too: a shorter text leaves part of it uncovered.
   if (labels_[label].visible) InvalidateLabel(label);
   labels_[label].text = text;
+  MeasureLabel(labels_[label]);
+  if (labels_[label].visible) InvalidateLabel(label);
+}
+
+void SkinnedPage::SetLabelRightToLeft(size_t label, bool rightToLeft) {
+  if (labels_[label].rightToLeft == rightToLeft) return;
+  if (labels_[label].visible) InvalidateLabel(label);
+  labels_[label].rightToLeft = rightToLeft;
   MeasureLabel(labels_[label]);
   if (labels_[label].visible) InvalidateLabel(label);
 }
@@ -383,11 +397,27 @@ void SkinnedPage::PaintPart(HDC screen, const RECT& area) {
       // whose folders keep their order whatever their script.
       const std::wstring text =
           DisplayWide(label.rightToLeft ? label.text : PathTextForDisplay(label.text));
-      UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP;
-      format |= label.rightToLeft ? (DT_RIGHT | DT_RTLREADING) : DT_LEFT;
-      DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+      if (label.rightToLeft) {
+        // Anchored at the box's right edge by the drawn, joined letters' own width: DrawText's
+        // right alignment measures the letters unjoined under Wine, wider than they are drawn,
+        // and Persian text then ends short of the edge by a different amount on every line.
+        SetTextAlign(memory, TA_RIGHT | TA_TOP | TA_RTLREADING);
+        ExtTextOutW(memory, bounds.right, bounds.top, ETO_RTLREADING, nullptr, text.c_str(),
+                    static_cast<UINT>(text.size()), nullptr);
+        SetTextAlign(memory, TA_LEFT | TA_TOP);
+      } else {
+        DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &bounds,
+                  DT_SINGLELINE | DT_NOPREFIX | DT_TOP | DT_LEFT);
+      }
       SelectObject(memory, oldFont);
     }
+  }
+  if (focusHotspot_ >= 0 && hotspots_[focusHotspot_].visible) {
+    RECT frame = hotspots_[focusHotspot_].bounds;
+    InflateRect(&frame, 3, 3);
+    SetTextColor(memory, RGB(0, 0, 0));
+    SetBkColor(memory, RGB(255, 255, 255));
+    DrawFocusRect(memory, &frame);
   }
   GdiFlush();
   BitBlt(screen, area.left, area.top, width, height, memory, area.left, area.top, SRCCOPY);

@@ -79,10 +79,15 @@ class SkinnedPage {
   /// Changes the text without repainting the label; the next repaint shows it.
   void SetLabelTextQuietly(size_t label, const std::string& text);
   void SetLabelVisible(size_t label, bool visible);
+  /// Persian reading order (right-aligned) or left to right (a path).
+  void SetLabelRightToLeft(size_t label, bool rightToLeft);
   void SetLabelColour(size_t label, COLORREF colour);
   /// Paints the page now (the disk figures are shown at once, not at the next idle paint).
   void RepaintNow();
   void SetPictureVisible(size_t picture, bool visible);
+  /// Draws the keyboard's focus frame around a hotspot (its button), -1 for none.
+  void SetFocusHotspot(int hotspot);
+  int FocusHotspot() const { return focusHotspot_; }
   const std::string& LabelText(size_t label) const { return labels_[label].text; }
   bool HotspotVisible(size_t hotspot) const { return hotspots_[hotspot].visible; }
 
@@ -137,6 +142,7 @@ class SkinnedPage {
   bool placed_ = false;   // centred at its first showing, kept there afterwards
   bool modal_ = false;
   int pressedHotspot_ = -1;
+  int focusHotspot_ = -1;
   std::vector<PictureControl> pictures_;
   std::vector<Hotspot> hotspots_;
   std::vector<TextLabel> labels_;

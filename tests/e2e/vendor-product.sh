@@ -214,4 +214,32 @@ e2e_wait_setup_exit 15
 e2e_visible "$E2E_WELCOME_NAME" && e2e_fail "the wizard showed on a second start"
 installer_wine taskkill /f /im "$name.EXE" >/dev/null 2>&1 || true
 e2e_log "a second start opened $name.EXE"
+
+# Removed through Wine's Add/Remove Programs with the product's own uninstaller: its Persian
+# confirmation answered Yes with the keyboard; everything installed goes, the entry last.
+rm -f "$TARGET"/*.started
+confirmation_shows() {
+  [ "$(e2e_picture_mismatch "$E2E_PICTURES/remove1.gif" $((E2E_WIDE_LEFT + 2)) "$E2E_TOP" 0 0 819 400)" -eq 0 ]
+}
+entry_gone() { ! e2e_uninstall_entry_exists; }
+remover_ended() { ! kill -0 "$remove_pid" 2>/dev/null; }
+installer_wine uninstaller --remove "$name" </dev/null >>"$E2E_DIR/uninstall.log" 2>&1 &
+remove_pid=$!
+e2e_wait 30 "the product's uninstaller" e2e_visible "حذف $title"
+e2e_wait 15 "the confirmation picture" confirmation_shows
+e2e_shot product-uninstall-confirmation
+e2e_key Tab
+e2e_key Return
+e2e_wait 60 "the removal of the uninstall entry" entry_gone
+sleep 0.5
+e2e_shot product-uninstall-done
+e2e_key Return
+e2e_wait 30 "the uninstaller to end" remover_ended
+e2e_wait 15 "the installation folder to go" test ! -e "$TARGET"
+for link in "$desktop_link" "$group_link"; do
+  [ ! -e "$(e2e_unix_path "$link")" ] || e2e_fail "shortcut still there after the removal: $link"
+done
+[ ! -e "$(dirname "$(e2e_unix_path "$group_link")")" ] || e2e_fail "the program group's folder is still there"
+installer_wine uninstaller --list 2>/dev/null | grep -qF "$name" && e2e_fail "Add/Remove Programs still lists $name"
+e2e_log "removed: the folder, both shortcuts, the group and the entry are gone"
 e2e_pass

@@ -17,7 +17,7 @@ cp /usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf "$work/fonts/"
 
 vendor_tool "$work/build.txt" 0 build --product "$e2e_top/examples/medium/CAB" \
   --main "$E2E_BUILD/examples/programs/sample_main.exe" \
-  --uninstaller "$E2E_BUILD/examples/programs/sample_uninstall.exe" \
+  --uninstaller "$E2E_BUILD/ui/uninstall.exe" \
   --setup "$E2E_BUILD/ui/setup.exe" --system "$work/system" --fonts "$work/fonts" --out "$work/medium"
 cat "$work/build.txt"
 grep -qx 'NotoNaskhArabic-Regular.ttf' <(tr -d '\r' <"$work/medium/Fonts/FONT.TXT") &&

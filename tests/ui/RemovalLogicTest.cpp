@@ -188,8 +188,42 @@ TEST(RemovalLogicTest, LongNamesAreShortenedWholeCharacters) {
   const std::string& names = r.lines[2].text;
   EXPECT_EQ(names.substr(names.size() - 3), "…");
   // "    " + 70 characters + "…": the cut falls between two whole letters.
-  const std::string persian = names.substr(4 + 40 + 2 /* "، " is 3 bytes */ + 1);
+  // A list that starts with a Latin name reads left to right, with ", " between names.
+  EXPECT_FALSE(r.lines[2].rightToLeft);
+  const std::string persian = names.substr(4 + 40 + 2);
   EXPECT_EQ((persian.size() - 3) % 2, 0u) << names;
+}
+
+// Sentences wrap at blanks to the box's width, words whole and in order; a path never wraps;
+// the page's room holds however narrow the box.
+TEST(RemovalLogicTest, SentencesWrapToTheBox) {
+  const TextWidth bytes = [](const std::string& text) { return static_cast<int>(text.size()); };
+  EXPECT_EQ(WrapText("aa bb cc", 5, bytes), (std::vector<std::string>{"aa bb", "cc"}));
+  EXPECT_EQ(WrapText("aaaaaaa bb", 5, bytes), (std::vector<std::string>{"aaaaaaa", "bb"}));
+  EXPECT_EQ(WrapText("aa bb", 5, nullptr), (std::vector<std::string>{"aa bb"}));
+  EXPECT_EQ(WrapText("", 5, bytes), (std::vector<std::string>{""}));
+  for (const int maxWidth : {40, 60, 100, 160}) {
+    RemovalResult result = WithKept(3);
+    result.kept[0].folder = "C:\\" + std::string(300, 'p');
+    result.listFound = false;
+    const RemovalReport r = MakeRemovalReport(result, "T", "", 12, bytes, maxWidth);
+    SCOPED_TRACE(Joined(r));
+    EXPECT_LE(r.lines.size(), 12u);
+    for (const ReportLine& line : r.lines) {
+      if (line.text.rfind("C:\\", 0) == 0) continue;
+      if (line.rightToLeft && line.text.rfind("    ", 0) != 0) {
+        EXPECT_LE(static_cast<int>(line.text.size()), maxWidth);
+      }
+    }
+    // The last sentence is there whole, over however many lines it took.
+    std::string last;
+    for (size_t i = 0; i < r.lines.size(); ++i) {
+      if (r.lines[i].text.find("قلم‌ها") == 0) {
+        for (size_t j = i; j < r.lines.size(); ++j) last += (j > i ? " " : "") + r.lines[j].text;
+      }
+    }
+    EXPECT_EQ(last, "قلم‌ها و اجزای سیستمی باقی ماندند، چون برنامه‌های دیگر هم از آن‌ها استفاده می‌کنند.");
+  }
 }
 
 }  // namespace

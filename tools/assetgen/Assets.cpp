@@ -20,9 +20,9 @@ namespace {
 using Painter = std::function<void(Canvas&, const Fonts&)>;
 
 void WritePicture(const std::string& path, const Outline& outline, const Fonts& fonts, const std::string& title,
-                  const Painter& paint) {
+                  const Painter& paint, const char* subtitle = kSetupSubtitle) {
   Canvas canvas(kPictureWidth, kPictureHeight, colour::kRimDark);
-  DrawFrame(canvas, outline, fonts, title);
+  DrawFrame(canvas, outline, fonts, title, subtitle);
   paint(canvas, fonts);
   // Flat fills keep exact entries so text labels drawn at run time sit on one known colour.
   const std::vector<Rgb> pinned = {colour::kPanel, colour::kWhite, colour::kRimDark, colour::kRim,
@@ -45,8 +45,9 @@ void WriteAssets(const std::string& outputDir, const std::string& fontDir, const
   std::filesystem::create_directories(out);
 
   const Outline shared = SharedOutline();
-  auto write = [&](const char* name, const Outline& outline, const Painter& paint) {
-    WritePicture((out / name).string(), outline, fonts, title, paint);
+  auto write = [&](const char* name, const Outline& outline, const Painter& paint,
+                   const char* subtitle = kSetupSubtitle) {
+    WritePicture((out / name).string(), outline, fonts, title, paint, subtitle);
   };
   write("welcome.gif", shared, [&](Canvas& c, const Fonts& f) { PaintWelcome(c, f, title); });
   write("install.gif", shared, PaintInstall);
@@ -54,9 +55,10 @@ void WriteAssets(const std::string& outputDir, const std::string& fontDir, const
   write("finish5.gif", shared, [](Canvas& c, const Fonts& f) { PaintFinish(c, f, FinishStyle::Windows5); });
   write("exit.gif", shared, PaintExit);
   write("chooser.gif", ChooserOutline(), PaintChooser);
-  write("remove1.gif", shared, [&](Canvas& c, const Fonts& f) { PaintRemoveAsk(c, f, title); });
-  write("remove2.gif", shared, [&](Canvas& c, const Fonts& f) { PaintRemoveProgress(c, f, title); });
-  write("remove3.gif", shared, PaintRemoveDone);
+  write("remove1.gif", shared, [&](Canvas& c, const Fonts& f) { PaintRemoveAsk(c, f, title); }, kRemoveSubtitle);
+  write("remove2.gif", shared, [&](Canvas& c, const Fonts& f) { PaintRemoveProgress(c, f, title); },
+        kRemoveSubtitle);
+  write("remove3.gif", shared, PaintRemoveDone, kRemoveSubtitle);
 
   for (const Glyph& g : AllGlyphs()) WriteGlyphBmp(g, (out / (g.name + ".bmp")).string());
   WriteIcon((out / "setup.ico").string());

@@ -105,7 +105,8 @@ void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r) {
   canvas.FillShape(Disc(cx, cy, r * 0.11), box, colour::kBandBottom);
 }
 
-void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const std::string& title) {
+void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const std::string& title,
+               const char* subtitleText) {
   const FrameGeometry& f = outline.frame;
   const Box body{int(f.bodyX0) - 1, int(f.bandY0), int(f.bodyX1) + 1, int(f.bodyY1)};
   const Box band{int(f.bandX0) - 1, int(f.bandY0) - 1, int(f.bandX1) + 1, int(f.bandY1) + 1};
@@ -130,11 +131,11 @@ void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const
   DrawStarEmblem(canvas, f.emblemLeftX, f.emblemY, f.emblemRadius);
   DrawDiscEmblem(canvas, f.emblemRightX, f.emblemY, f.emblemRadius);
 
-  // Product title and the Persian subtitle "setup program", centred in the band.
+  // Product title and the Persian subtitle, centred in the band.
   const double bandHeight = f.bandY1 - f.bandY0;
   const double centre = (f.bandX0 + f.bandX1) / 2;
   const double scale = bandHeight / 86.0;
-  const Line subtitle = Text(Style{fonts.naskhBold, fonts.latinBold, 19 * scale, 15 * scale}, "برنامه نصب");
+  const Line subtitle = Text(Style{fonts.naskhBold, fonts.latinBold, 19 * scale, 15 * scale}, subtitleText);
   const double subtitleBaseline = std::round(f.bandY0 + 72 * scale);
   DrawTitle(canvas, f, fonts, title, scale, subtitleBaseline + subtitle.inkTop - 3 * scale);
   DrawAligned(canvas, subtitle, centre, subtitleBaseline, Align::Centre, colour::kGoldLight);

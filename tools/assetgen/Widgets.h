@@ -57,8 +57,12 @@ constexpr Rgb kSuccess = RgbOf(0x2E8B57);
 
 /// Paints the frame (body panel, header band with the product's title, emblems, dark rim along
 /// the outline). Everything inside the outline is painted; the rest is left for the mask to cut.
-/// The title is shrunk, or set on two lines, to fit between the emblems above the subtitle.
-void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const std::string& title);
+/// The title is shrunk, or set on two lines, to fit between the emblems above the subtitle:
+/// "setup program" on the installer's pages, "removing the program" on the uninstaller's.
+inline constexpr const char* kSetupSubtitle = "برنامه نصب";
+inline constexpr const char* kRemoveSubtitle = "حذف برنامه";
+void DrawFrame(Canvas& canvas, const Outline& outline, const Fonts& fonts, const std::string& title,
+               const char* subtitle = kSetupSubtitle);
 
 /// The setup-disc emblem (tracks and sheen) centred at (cx, cy) within radius r.
 void DrawDiscEmblem(Canvas& canvas, double cx, double cy, double r);

@@ -81,7 +81,8 @@ std::string Header(const mediatool::ProductFile& p) {
 }
 
 std::string VersionResource(const mediatool::ProductFile& p) {
-  return "// Made by productgen from the product file: the version block of setup.exe.\n"
+  return "// Made by productgen from the product file: the version block of setup.exe, and of\n"
+         "// the uninstaller where INSTALLER_UNINSTALLER is defined.\n"
          "#pragma code_page(65001)\n"
          "VS_VERSION_INFO VERSIONINFO\n"
          "FILEVERSION 1,0,0,0\n"
@@ -94,9 +95,14 @@ std::string VersionResource(const mediatool::ProductFile& p) {
          "    BLOCK \"040904B0\"\n"
          "    BEGIN\n"
          "      VALUE \"CompanyName\", " + RcLiteral(p.publisher) + "\n"
+         "#ifdef INSTALLER_UNINSTALLER\n"
+         "      VALUE \"FileDescription\", " + RcLiteral(p.name + " Uninstall") + "\n"
+         "      VALUE \"OriginalFilename\", \"Uninstall.exe\"\n"
+         "#else\n"
          "      VALUE \"FileDescription\", " + RcLiteral(p.name + " Setup") + "\n"
-         "      VALUE \"FileVersion\", \"1.0.0.0\"\n"
          "      VALUE \"OriginalFilename\", \"setup.exe\"\n"
+         "#endif\n"
+         "      VALUE \"FileVersion\", \"1.0.0.0\"\n"
          "      VALUE \"ProductName\", " + RcLiteral(p.name) + "\n"
          "      VALUE \"ProductVersion\", \"1.0.0.0\"\n"
          "    END\n"

@@ -113,54 +113,95 @@ int RemovalExitCode(RemovalOutcome outcome) {
   return kExitNothingDone;
 }
 
+std::vector<std::string> WrapText(const std::string& text, int maxWidth, const TextWidth& width) {
+  if (!width || width(text) <= maxWidth) return {text};
+  std::vector<std::string> lines;
+  std::string line;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find(' ', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(pos, end - pos);
+    const std::string longer = line.empty() ? word : line + " " + word;
+    if (!line.empty() && width(longer) > maxWidth) {
+      lines.push_back(line);
+      line = word;
+    } else {
+      line = longer;
+    }
+    pos = end + 1;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
 RemovalReport MakeRemovalReport(const RemovalResult& result, const std::string& title,
-                                const std::string& systemReason, size_t maxLines) {
+                                const std::string& systemReason, size_t maxLines,
+                                const TextWidth& width, int maxWidth) {
   maxLines = std::max<size_t>(maxLines, 4);
+  // Sentences wrap; a path or a list of names stays one line (clipped at the box's edge).
+  auto add = [&](std::vector<ReportLine>& lines, const ReportLine& line, bool wrap) {
+    if (!wrap) {
+      lines.push_back(line);
+      return;
+    }
+    for (const std::string& part : WrapText(line.text, maxWidth, width)) {
+      lines.push_back({part, line.rightToLeft});
+    }
+  };
   RemovalReport report;
   std::vector<ReportLine>& lines = report.lines;
   if (result.outcome == RemovalOutcome::KeptInUse || result.outcome == RemovalOutcome::Failed ||
       result.outcome == RemovalOutcome::Refused) {
     report.heading = Fill(kNotFinishedHeading, title);
     if (result.outcome == RemovalOutcome::KeptInUse) {
-      lines = {Sentence(kInUseLine), Quoted(result.failedPath), Sentence(kCloseAndRunAgain)};
+      add(lines, Sentence(kInUseLine), true);
+      add(lines, Quoted(result.failedPath), false);
+      add(lines, Sentence(kCloseAndRunAgain), true);
     } else {
-      lines = {Sentence(kFailedLine), Quoted(result.failedPath.empty() ? result.message
-                                                                       : result.failedPath)};
-      if (!systemReason.empty()) lines.push_back(Quoted(systemReason));
+      add(lines, Sentence(kFailedLine), true);
+      add(lines, Quoted(result.failedPath.empty() ? result.message : result.failedPath), false);
+      if (!systemReason.empty()) add(lines, Quoted(systemReason), true);
     }
-    lines.push_back(Sentence(kEntryStays));
+    add(lines, Sentence(kEntryStays), true);
     if (lines.size() > maxLines) lines.resize(maxLines);
     return report;
   }
 
   report.heading = Fill(kRemovedHeading, title);
   std::vector<ReportLine> tail;
-  if (!result.listFound) tail.push_back(Sentence(kNoList));
-  if (result.entryKept) tail.push_back(Sentence(kEntryKept));
-  tail.push_back(Sentence(kSharedKept));
+  if (!result.listFound) add(tail, Sentence(kNoList), true);
+  if (result.entryKept) add(tail, Sentence(kEntryKept), true);
+  add(tail, Sentence(kSharedKept), true);
   if (result.kept.empty()) {
-    lines.push_back(Sentence(kEverythingGone));
+    add(lines, Sentence(kEverythingGone), true);
   } else {
-    lines.push_back(Sentence(kKeptFoldersIntro));
-    // Each kept folder takes two lines, its path and what is in it; when they do not all fit,
-    // the last line of the room says how many more there are.
+    add(lines, Sentence(kKeptFoldersIntro), true);
+    // Each kept folder takes two lines, its path and what is in it (names in their own
+    // reading order, separated as that order separates them); when they do not all fit, the
+    // last line of the room says how many more there are.
     const size_t room = maxLines - std::min(maxLines, lines.size() + tail.size());
     const size_t fit = result.kept.size() * 2 <= room ? result.kept.size()
                                                       : (room > 0 ? (room - 1) / 2 : 0);
-    size_t shown = 0;
-    for (; shown < fit; ++shown) {
+    for (size_t shown = 0; shown < fit; ++shown) {
       const KeptFolder& folder = result.kept[shown];
-      lines.push_back(Quoted(folder.folder));
+      add(lines, Quoted(folder.folder), false);
+      const bool rtl = !folder.names.empty() && ReadsRightToLeft(folder.names.front());
       std::string names;
       for (const std::string& name : folder.names) {
-        names += (names.empty() ? "" : kListSeparator) + name;
+        names += (names.empty() ? "" : rtl ? kListSeparator : ", ") + name;
       }
-      lines.push_back({"    " + Shortened(names, 70), true});
+      add(lines, {"    " + Shortened(names, 70), rtl}, false);
     }
-    if (shown < result.kept.size()) {
-      lines.push_back(
-          Sentence(Fill(kMoreFolders, PersianDigits(std::to_string(result.kept.size() - shown)))));
+    if (fit < result.kept.size()) {
+      add(lines,
+          Sentence(Fill(kMoreFolders, PersianDigits(std::to_string(result.kept.size() - fit)))),
+          false);
     }
+  }
+  // Short of room, the closing sentences stay whole and what comes before them gives way.
+  if (lines.size() + tail.size() > maxLines) {
+    lines.resize(maxLines - std::min(maxLines, tail.size()));
   }
   lines.insert(lines.end(), tail.begin(), tail.end());
   if (lines.size() > maxLines) lines.resize(maxLines);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,10 +53,20 @@ struct RemovalReport {
   std::vector<ReportLine> lines;  ///< at most the page's room; the last says what did not fit
 };
 
+/// The width in pixels a line's text takes on the page.
+using TextWidth = std::function<int(const std::string&)>;
+
+/// Breaks a sentence at blanks into lines no wider than `maxWidth` (a word wider than that
+/// takes a line of its own). Without a measure, the text is one line.
+std::vector<std::string> WrapText(const std::string& text, int maxWidth, const TextWidth& width);
+
 /// The last page's report on `result` for the product titled `title`. `systemReason` is the
-/// system's text for result.errorCode (Failed). `maxLines` is the page's room (at least 4).
+/// system's text for result.errorCode (Failed). `maxLines` is the page's room (at least 4);
+/// sentences are wrapped to `maxWidth` as `width` measures them. Every kept folder is named
+/// with what is in it, or the last line says how many more there are.
 RemovalReport MakeRemovalReport(const RemovalResult& result, const std::string& title,
-                                const std::string& systemReason, size_t maxLines);
+                                const std::string& systemReason, size_t maxLines,
+                                const TextWidth& width = nullptr, int maxWidth = 0);
 
 /// The question asked when an installed file is in use (Retry and Cancel).
 std::string FileInUseQuestion(const std::string& path);
