@@ -63,6 +63,16 @@ wait_uninstaller_exit() {
   UNINSTALL_PID=
 }
 
+# The file-in-use question: a window of the uninstaller's title far smaller than its page.
+question_showing() {
+  local id width
+  for id in $(e2e_windows "$E2E_REMOVE_NAME"); do
+    width=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
+    [ -n "$width" ] && [ "$width" -gt 100 ] && [ "$width" -lt 700 ] && return 0
+  done
+  return 1
+}
+
 # The copy the uninstaller continues from: a new folder of its own in the temporary folder.
 copy_pids() { pgrep -f 'Uninstall-[0-9a-f]{16}' || true; }
 
@@ -106,7 +116,7 @@ start_uninstaller
 wait_remove_page remove1 30 0 0 819 400
 e2e_key Tab
 e2e_key Return
-e2e_wait 30 "the file-in-use question" bash -c "[ \$(xdotool search --onlyvisible --name '^$E2E_REMOVE_NAME\$' | wc -l) -ge 2 ]"
+e2e_wait 30 "the file-in-use question" question_showing
 e2e_shot file-in-use
 [ ! -e "$TARGET/Telmorquistane.EXE" ] || e2e_fail "the main program, listed before readme.txt, is still there"
 pids=$(copy_pids)

@@ -384,6 +384,23 @@ TEST_F(Win32PlatformTest, PersianFolderAndFileNamesRoundTrip) {
   EXPECT_EQ(ReadAll(*read.stream), "persian");
 }
 
+// The uninstaller removes a shortcut only where its target is this installation's main
+// program: the target must come back as it was saved, Persian folder included.
+TEST_F(Win32PlatformTest, ShortcutTargetsComeBackAsSaved) {
+  for (const std::string& name : {std::string("Latin"), kFolderName}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(platform.CreateDir(Path(name)) || platform.DirectoryExists(Path(name)));
+    const std::string target = Path(name) + "\\Daneshyar 2.EXE";
+    WriteWholeFile(WidePath(DisplayWide(name) + L"\\Daneshyar 2.EXE"), "MZ");
+    const std::unique_ptr<ShellLink> link = platform.CreateShellLink();
+    ASSERT_GE(link->SetPath(target), 0);
+    ASSERT_GE(link->SetWorkingDirectory(Path(name)), 0);
+    const std::string linkPath = Path(name + ".lnk");
+    ASSERT_GE(link->Save(linkPath), 0);
+    EXPECT_EQ(platform.ShellLinkTarget(linkPath), target);
+  }
+}
+
 // regression: a name outside code page 1256 came back as '?' and named no file. The Persian
 // and the Arabic yeh are two names, each reaching its own file.
 TEST_F(Win32PlatformTest, PersianAndArabicYehNameTheirOwnFiles) {

@@ -471,7 +471,7 @@ void PaintRemoveProgress(Canvas& canvas, const Fonts& fonts, const std::string& 
   DrawBinIcon(canvas);
   // Rows from 392 down stay plain: the gauge (client 300, 392, 309 x 14) and the file name
   // (client 250, 412, 410 x 20) appear there.
-  DrawRemoveText(canvas, fonts, "در حال حذف «{title}»", title, {"لطفاً صبر کنید."}, BodyText(fonts, 15), 282, 386);
+  DrawRemoveText(canvas, fonts, "«{title}» در حال حذف است", title, {"لطفاً صبر کنید."}, BodyText(fonts, 15), 282, 386);
   DrawWatermark(canvas, 421, 575, 70, Mix(kPanel, kPanelLine, 0.8));
 }
 

@@ -812,7 +812,15 @@ std::string Win32Platform::ShellLinkTarget(const std::string& linkPath) {
       FAILED(file->Load(widePath.c_str(), STGM_READ))) {
     return "";
   }
+  // The target's item list first: it carries the names as saved. Wine answers GetPath from the
+  // link's ANSI copy of the path, in which a Persian folder is "????".
   wchar_t target[MAX_PATH + 1] = {};
+  PIDLIST_ABSOLUTE items = nullptr;
+  if (SUCCEEDED(link->GetIDList(&items)) && items != nullptr) {
+    const BOOL found = SHGetPathFromIDListW(items, target);
+    CoTaskMemFree(items);
+    if (found && target[0] != L'\0') return WideToUtf8(target);
+  }
   if (link->GetPath(target, MAX_PATH + 1, nullptr, SLGP_RAWPATH) != S_OK) return "";
   return WideToUtf8(target);
 }
