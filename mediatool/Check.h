@@ -23,6 +23,7 @@ struct CheckOptions {
   std::string desktop = "C:\\users\\user\\Desktop";
   std::string startMenu = "C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
   int64_t freeBytes = -1;  ///< free bytes of the target drive; -1 = plenty
+  std::string image;       ///< a disc image of the medium (made by any tool) to read the layout of
 };
 
 struct PlanFile {
@@ -68,6 +69,12 @@ struct Plan {
   std::string uninstallKey;
   std::vector<PlanValue> uninstallValues;
   std::vector<std::string> otherFiles;  ///< anything else the run wrote (full paths)
+  /// How the installer reads the disc image (CheckOptions::image): contiguous runs, and the
+  /// accesses between them; runs is -1 without an image.
+  int discRuns = -1;
+  int discJumps = 0;
+  int discBackward = 0;
+  int discFiles = 0;  ///< files with data in the reading order
 };
 
 struct CheckResult {

@@ -84,6 +84,7 @@ bool ReadFolder(Reader& reader, uint32_t extent, uint32_t size, bool joliet, Dis
     if (const size_t version = entry.name.rfind(';'); version != std::string::npos) entry.name.resize(version);
     entry.folder = (static_cast<unsigned char>(record[25]) & 0x02) != 0;
     entry.size = entry.folder ? 0 : Le32(record, 10);
+    if (!entry.folder) entry.extent = Le32(record, 2);
     if (entry.folder && !ReadFolder(reader, Le32(record, 2), Le32(record, 10), joliet, entry, depth + 1, error)) {
       return false;
     }
@@ -95,6 +96,7 @@ bool ReadFolder(Reader& reader, uint32_t extent, uint32_t size, bool joliet, Dis
 }  // namespace
 
 bool ReadDiscImage(const std::string& path, DiscImage& image, std::string& error) {
+  image = DiscImage{};  // nothing of an image read before into the same object
   Reader reader(path);
   if (!reader.Ok()) {
     error = "cannot open the image";

@@ -12,6 +12,7 @@ struct DiscEntry {
   std::string name;  ///< UTF-8, without a ";1" version
   bool folder = false;
   int64_t size = 0;
+  int64_t extent = -1;  ///< first 2048-byte block of a file's data; -1 where not known
   std::vector<DiscEntry> children;  ///< in directory-record order
 };
 

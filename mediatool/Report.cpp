@@ -109,6 +109,12 @@ std::string FormatText(const CheckResult& result) {
                        ? ", which has " + Bytes(plan.freeBytes) + ": " +
                              (plan.freeBytes >= plan.totalSize && plan.freeBytes != 1 ? "passes" : "fails")
                        : std::string()));
+    if (plan.discRuns >= 0) {
+      Line(out, "disc image " + result.options.image + ": the installer reads it in " +
+                    std::to_string(plan.discRuns) + (plan.discRuns == 1 ? " run" : " runs") + " (" +
+                    std::to_string(plan.discFiles) + " files with data, " + std::to_string(plan.discJumps) +
+                    " jumps, " + std::to_string(plan.discBackward) + " of them backwards)");
+    }
     Line(out, "");
     Line(out, "system files copied into " + plan.systemDir + ": " + std::to_string(plan.systemFiles.size()));
     for (const PlanFile& f : plan.systemFiles) Line(out, "  file   " + f.path + "  " + Bytes(f.size));
@@ -165,6 +171,12 @@ std::string FormatJson(const CheckResult& result) {
   for (const PlanSignature& s : plan.signatures) signatures.Item(SignatureJson(s));
   signatures.End();
   out += ",\n";
+  field("disc", plan.discRuns < 0 ? "null"
+                                  : "{\"image\": " + Json(result.options.image) + ", \"runs\": " +
+                                        std::to_string(plan.discRuns) + ", \"files\": " +
+                                        std::to_string(plan.discFiles) + ", \"jumps\": " +
+                                        std::to_string(plan.discJumps) + ", \"backward\": " +
+                                        std::to_string(plan.discBackward) + "}");
   field("completed", plan.completed ? "true" : "false");
   field("stopped_by", plan.completed ? "null" : Json(plan.stoppedBy));
   field("install_dir", Json(plan.installDir));

@@ -11,6 +11,7 @@
 
 #include "mediatool/Check.h"
 #include "mediatool/Commands.h"
+#include "mediatool/DiscLayout.h"
 #include "mediatool/Iso9660.h"
 #include "mediatool/ListFile.h"
 #include "mediatool/PeFile.h"
@@ -521,6 +522,84 @@ TEST(ImageTest, JolietRecordsReadBackInTheCheckOrder) {
   EXPECT_FALSE(ReadDiscImage(work.Path("cut.iso"), image, error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(RunImageCommand({work.Path("medium"), "--label", "bad label", "--out", work.Path("x.iso")}), 2);
+}
+
+// The image lays the files out in the order the installer reads them, so a drive reads the disc
+// in one run; a plain xorriso image of the same medium jumps, and the check says how often.
+TEST(ImageTest, LayoutFollowsTheInstallersReadingOrder) {
+  if (std::system("xorriso -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xorriso";
+  ScratchFolder work;
+  // Capitals come first in Joliet's order and last in ISO 9660's upper-cased one; Persian names
+  // come after every Latin one; "Deep" nests; an empty file holds no data; names that differ
+  // only in case are two files on a disc.
+  const Strings files = {"setup.exe", "autorun.inf", "CAB/zeta.txt", "CAB/Alpha.txt", "CAB/beta.txt",
+                         "CAB/Beta2.txt", "CAB/راهنما/شروع.txt", "CAB/راهنما/A.txt", "CAB/Deep/a/b/c/d.bin",
+                         "CAB/Deep/Z.bin", "CAB/empty.txt", "CAB/case.txt", "CAB/CASE.txt",
+                         "System/zz.dll", "System/SYSTEM.TXT", "System/Aa.dll", "Fonts/b.ttf",
+                         "Fonts/A.ttf", "Fonts/FONT.TXT"};
+  for (const std::string& f : files) {
+    work.Write("medium/" + f, f.find("empty") != std::string::npos ? "" : std::string(3000, 'x') + f);
+  }
+  ASSERT_EQ(RunImageCommand({work.Path("medium"), "--label", "LAYOUT", "--out", work.Path("laid.iso")}), 0);
+  DiscImage image;
+  std::string error;
+  ASSERT_TRUE(ReadDiscImage(work.Path("laid.iso"), image, error)) << error;
+  const std::vector<DiscFile> order = InstallerReadingOrder(image.root);
+  Strings paths;
+  for (const DiscFile& f : order) paths.push_back(f.path);
+  // Depth first in Joliet order (UTF-16 units: capitals, then small letters, then Persian),
+  // then the System step (record order), then the Fonts step (its list first).
+  EXPECT_EQ(paths, (Strings{"autorun.inf", "setup.exe", "CAB\\Alpha.txt", "CAB\\Beta2.txt", "CAB\\CASE.txt",
+                            "CAB\\Deep\\Z.bin", "CAB\\Deep\\a\\b\\c\\d.bin", "CAB\\beta.txt",
+                            "CAB\\case.txt", "CAB\\empty.txt", "CAB\\zeta.txt", "CAB\\راهنما\\A.txt",
+                            "CAB\\راهنما\\شروع.txt", "System\\Aa.dll", "System\\SYSTEM.TXT",
+                            "System\\zz.dll", "Fonts\\FONT.TXT", "Fonts\\A.ttf", "Fonts\\b.ttf"}));
+  const DiscRuns laid = CountRuns(order);
+  EXPECT_EQ(laid.runs, 1) << (laid.breaks.empty() ? "" : laid.breaks.front());
+
+  // The same medium as xorriso lays it out by itself: jumps, and the check counts them.
+  ASSERT_EQ(std::system(("xorriso -as mkisofs -J -R -quiet -o '" + work.Path("plain.iso") + "' '" +
+                         work.Path("medium") + "' 2>/dev/null").c_str()), 0);
+  ASSERT_TRUE(ReadDiscImage(work.Path("plain.iso"), image, error)) << error;
+  const DiscRuns plain = CountRuns(InstallerReadingOrder(image.root));
+  EXPECT_GT(plain.runs, 1);
+  EXPECT_EQ(plain.jumps, plain.runs - 1);
+  EXPECT_GT(plain.backward, 0);
+  for (const auto& [iso, runs] : {std::pair{work.Path("plain.iso"), plain.runs}, std::pair{work.Path("laid.iso"), 1}}) {
+    CheckOptions options;
+    options.medium = work.Path("medium");
+    options.image = iso;
+    const CheckResult result = CheckMedium(options);
+    EXPECT_EQ(result.plan.discRuns, runs) << iso;
+    size_t warnings = 0;
+    for (const Diagnostic& item : result.diagnostics.items) warnings += item.kind == "disc-jumps";
+    EXPECT_EQ(warnings, runs > 1 ? 1u : 0u) << iso;
+  }
+}
+
+// Runs and their breaks from extents alone: contiguous data is one run whatever the sizes, and
+// empty files do not break it; a gap, a step back or a file read again does.
+TEST(ImageTest, RunsCountEveryJump) {
+  struct Case {
+    std::vector<DiscFile> order;
+    int runs, backward;
+  };
+  const Case cases[] = {
+      {{}, 0, 0},
+      {{{"a", 100, 1}, {"b", 101, 2048}, {"c", 102, 2049}, {"d", 104, 10}}, 1, 0},
+      {{{"a", 100, 1}, {"empty", 0, 0}, {"b", 101, 5}}, 1, 0},
+      {{{"a", 100, 4096}, {"b", 103, 5}}, 2, 0},
+      {{{"a", 100, 4096}, {"b", 90, 5}, {"c", 91, 5}}, 2, 1},
+      {{{"a", 100, 10}, {"b", 101, 10}, {"a", 100, 10}, {"c", 102, 10}}, 3, 1},
+  };
+  for (const Case& c : cases) {
+    const DiscRuns runs = CountRuns(c.order);
+    EXPECT_EQ(runs.runs, c.runs);
+    EXPECT_EQ(runs.backward, c.backward);
+    EXPECT_EQ(runs.jumps, std::max(0, c.runs - 1));
+    EXPECT_EQ(runs.breaks.size(), static_cast<size_t>(runs.jumps));
+  }
+  EXPECT_EQ(SortWeightList({{"setup.exe", -1, 1}, {"CAB\\a b\\c.txt", -1, 1}}), "2 /setup.exe\n1 /CAB/a b/c.txt\n");
 }
 
 // --- symbolic links ----------------------------------------------------------------------------
