@@ -56,8 +56,16 @@ add_i386_architecture && need_update=1
 # apt-get source needs the source lists even when every package is present.
 [ -n "$(ls /var/lib/apt/lists/*_source_Sources* 2>/dev/null)" ] || need_update=1
 
+# A mirror in the middle of a sync answers with an index of the wrong size ("Mirror sync in
+# progress?"): try again a little later. If one index still fails, the install below says
+# whether what did arrive is enough.
 if [ $need_update = 1 ]; then
-  apt-get update -q
+  for attempt in 1 2 3 4; do
+    apt-get update -q && break
+    [ $attempt = 4 ] && { echo "setup: apt-get update failed four times; going on with the indexes there are" >&2; break; }
+    echo "setup: apt-get update failed (attempt $attempt); trying again in $((attempt * 20)) s" >&2
+    sleep $((attempt * 20))
+  done
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
