@@ -494,14 +494,14 @@ namespace {
 
 // A CD drive pays an access for every jump between the files the installer reads one after
 // another; the figure is what the customer's drive will do with this image.
-void CheckDiscLayout(const std::string& path, Plan& plan, Diagnostics& d) {
+void CheckDiscLayout(const std::string& path, Target lister, Plan& plan, Diagnostics& d) {
   DiscImage image;
   std::string error;
   if (!ReadDiscImage(path, image, error)) {
     d.Error("image", path, error);
     return;
   }
-  const std::vector<DiscFile> order = InstallerReadingOrder(image.root);
+  const std::vector<DiscFile> order = InstallerReadingOrder(image.root, lister);
   const DiscRuns runs = CountRuns(order);
   plan.discRuns = runs.runs;
   plan.discJumps = runs.jumps;
@@ -675,7 +675,7 @@ CheckResult CheckMediumTree(const CheckOptions& options, const Entry& root) {
     }
     if (!isLink) plan.otherFiles.push_back(full);
   }
-  if (!options.image.empty()) CheckDiscLayout(options.image, plan, d);
+  if (!options.image.empty()) CheckDiscLayout(options.image, options.target, plan, d);
   return result;
 }
 

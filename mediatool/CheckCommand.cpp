@@ -101,6 +101,7 @@ const char* const kCheckUsage =
     "  --image IMAGE.iso    a disc image of the medium, made by any tool: how many contiguous\n"
     "                       runs the installer reads it in, and a disc-jumps warning with the\n"
     "                       time a drive loses when its reading order jumps across the disc\n"
+    "                       (with --target ntfs: in the order Wine lists the disc's folders)\n"
     "\n"
     "Exit status: 0 nothing to warn about, 1 warnings, 2 errors (bad input, or an installation\n"
     "that stops).\n";

@@ -23,8 +23,10 @@ struct DiscFile {
 /// folder's records, entering a folder where its record comes (the copy's order); then the
 /// System step's files in record order; then the Fonts step's: FONT.TXT, then the fonts in
 /// record order. Files the steps pass over (empty ones) are listed all the same, where the
-/// installer meets them; anything else on the disc is not.
-std::vector<DiscFile> InstallerReadingOrder(const DiscEntry& root);
+/// installer meets them; anything else on the disc is not. Windows lists a disc's folder in
+/// its records' order (Target::Cd); Wine sorts every folder it lists without regard to case,
+/// the disc's too (Target::Ntfs).
+std::vector<DiscFile> InstallerReadingOrder(const DiscEntry& root, Target lister = Target::Cd);
 
 /// The same tree as the disc's records will hold it: a medium folder read for a CD.
 DiscEntry DiscTreeOf(const Entry& root);

@@ -25,13 +25,18 @@ namespace mediatool {
 namespace {
 
 const char* const kImageUsage =
-    "usage: mediatool image MEDIUM --label LABEL --out IMAGE.iso [--xorriso PATH]\n"
+    "usage: mediatool image MEDIUM --label LABEL --out IMAGE.iso [--target cd|ntfs] [--xorriso PATH]\n"
     "\n"
     "Makes an ISO 9660 image of the medium folder MEDIUM with Joliet names (what Windows reads)\n"
     "and Rock Ridge, volume label LABEL (1 to 16 characters of A-Z, 0-9 and _), with xorriso.\n"
     "Names of 65 to 103 characters get xorriso's -joliet-long; longer ones cannot go on a disc.\n"
     "The image is then read back: every folder must list its names, in the Joliet records'\n"
     "order, as the check assumes for a CD, with the same sizes.\n"
+    "The files' data lie in the order the installer reads them, so that a drive reads the disc\n"
+    "in one run; the image is read back and its runs counted.\n"
+    "  --target cd|ntfs     the order to lay the files out in: the installer's under Windows,\n"
+    "                       which lists a disc's folder in its records' order (the default), or\n"
+    "                       under Wine, which lists every folder without regard to letter case\n"
     "A symbolic link inside MEDIUM is an error and no image is written (links are not followed,\n"
     "not even to a file of the medium); MEDIUM itself may be a link to the folder.\n"
     "Exit status: 0 made and verified, 2 an error.\n";
@@ -105,11 +110,17 @@ void Compare(const Entry& expected, const DiscEntry& actual, const std::string& 
 
 int RunImageCommand(const std::vector<std::string>& args) {
   Options options;
-  if (!ParseOptions("image", args, {"label", "out", "xorriso"}, {"help"}, options)) return 2;
+  if (!ParseOptions("image", args, {"label", "out", "xorriso", "target"}, {"help"}, options)) return 2;
   if (options.Has("help")) {
     std::fputs(kImageUsage, stdout);
     return 0;
   }
+  const std::string targetName = options.Get("target", "cd");
+  if (targetName != "cd" && targetName != "ntfs") {
+    std::fprintf(stderr, "mediatool image: --target is cd or ntfs, not \"%s\"\n", targetName.c_str());
+    return 2;
+  }
+  const Target reader = targetName == "cd" ? Target::Cd : Target::Ntfs;
   const std::string label = options.Get("label");
   const std::string out = options.Get("out");
   if (options.positional.size() != 1 || label.empty() || out.empty()) {
@@ -161,7 +172,7 @@ int RunImageCommand(const std::vector<std::string>& args) {
   const std::string weights = out + ".weights";
   {
     std::ofstream list(FsPath(weights), std::ios::binary);
-    list << SortWeightList(InstallerReadingOrder(DiscTreeOf(tree)));
+    list << SortWeightList(InstallerReadingOrder(DiscTreeOf(tree), reader));
     if (!list) {
       std::fprintf(stderr, "mediatool image: cannot write %s\n", weights.c_str());
       return 2;
@@ -193,7 +204,7 @@ int RunImageCommand(const std::vector<std::string>& args) {
                                      image.primaryLabel + "\" (ISO 9660); expected \"" + label + "\"");
   }
   if (!image.rockRidge) comparison.differences.push_back("no Rock Ridge entries on the disc");
-  const DiscRuns runs = CountRuns(InstallerReadingOrder(image.root));
+  const DiscRuns runs = CountRuns(InstallerReadingOrder(image.root, reader));
   if (runs.runs > 1) {
     std::string first;
     for (size_t i = 0; i < runs.breaks.size() && i < 5; ++i) first += "\n  " + runs.breaks[i];
@@ -208,7 +219,8 @@ int RunImageCommand(const std::vector<std::string>& args) {
               longest > 64 ? " (long, -joliet-long)" : "");
   std::printf("verified: %zu folders and %zu files read back from the Joliet records, names, sizes and "
               "order as the check assumes for a CD\n", comparison.folders, comparison.files);
-  std::printf("the installer reads the disc in %d run%s\n", runs.runs, runs.runs == 1 ? "" : "s");
+  std::printf("the installer reads the disc in %d run%s%s\n", runs.runs, runs.runs == 1 ? "" : "s",
+              reader == Target::Cd ? "" : " under Wine");
   return 0;
 }
 

@@ -575,6 +575,28 @@ TEST(ImageTest, LayoutFollowsTheInstallersReadingOrder) {
     for (const Diagnostic& item : result.diagnostics.items) warnings += item.kind == "disc-jumps";
     EXPECT_EQ(warnings, runs > 1 ? 1u : 0u) << iso;
   }
+
+  // Laid out for Wine, which lists every folder without regard to case: one run in that order,
+  // jumps in the records' order; the check reads it either way.
+  ASSERT_EQ(RunImageCommand({work.Path("medium"), "--label", "LAYOUT", "--target", "ntfs", "--out",
+                             work.Path("wine.iso")}), 0);
+  ASSERT_TRUE(ReadDiscImage(work.Path("wine.iso"), image, error)) << error;
+  paths.clear();
+  for (const DiscFile& f : InstallerReadingOrder(image.root, Target::Ntfs)) paths.push_back(f.path);
+  EXPECT_EQ(paths, (Strings{"autorun.inf", "setup.exe", "CAB\\Alpha.txt", "CAB\\beta.txt",
+                            "CAB\\Beta2.txt", "CAB\\CASE.txt", "CAB\\case.txt", "CAB\\Deep\\a\\b\\c\\d.bin",
+                            "CAB\\Deep\\Z.bin", "CAB\\empty.txt", "CAB\\zeta.txt", "CAB\\راهنما\\A.txt",
+                            "CAB\\راهنما\\شروع.txt", "System\\Aa.dll", "System\\SYSTEM.TXT",
+                            "System\\zz.dll", "Fonts\\FONT.TXT", "Fonts\\A.ttf", "Fonts\\b.ttf"}));
+  EXPECT_EQ(CountRuns(InstallerReadingOrder(image.root, Target::Ntfs)).runs, 1);
+  EXPECT_GT(CountRuns(InstallerReadingOrder(image.root, Target::Cd)).runs, 1);
+  CheckOptions wine;
+  wine.medium = work.Path("medium");
+  wine.image = work.Path("wine.iso");
+  wine.target = Target::Ntfs;
+  EXPECT_EQ(CheckMedium(wine).plan.discRuns, 1);
+  EXPECT_EQ(RunImageCommand({work.Path("medium"), "--label", "LAYOUT", "--target", "fat", "--out",
+                             work.Path("bad.iso")}), 2);
 }
 
 // Runs and their breaks from extents alone: contiguous data is one run whatever the sizes, and
