@@ -1,15 +1,19 @@
 // Writes one of the benchmark's product trees, the same bytes for the same seed every time.
-//   bench_workload A|B|C SEED DEST
+//   bench_workload A|B|C|D SEED DEST
 //   A: 2,000 files of mixed sizes, 200,000,000 bytes in all, in nested folders
 //   B: 10,000 files of 4096 bytes in 500 folders
 //   C: one file of 1 GiB
+//   D: about 2,000 files of mixed sizes, 100,000,000 bytes, in 150 folders with names of mixed
+//      case, as real software has them (the CD benchmark's product)
 // DEST must not exist yet. Names are plain ASCII so every contender of the benchmark (cp,
 // xcopy, NSIS, setup.exe) reads them alike.
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,6 +112,93 @@ Tree MixedTree(Random& random) {
   return tree;
 }
 
+// D: shaped like A (same nesting, same size law, 100 MB), named like a real product: words in
+// lower case, capitalised or in capitals, often joined to a second word or a number by "-",
+// "_" or nothing, numbered where a folder holds several alike, with extensions in either case.
+// On a disc the installer under Windows meets capitals first (the Joliet order), under Wine
+// it meets names without regard to case, while xorriso lays files out by their upper-cased
+// 8.3 ISO 9660 names ("-" made "_"): each order differs from xorriso's throughout.
+// No two names of a folder differ only in case, which no Windows folder could hold.
+Tree ProductTree(Random& random) {
+  constexpr int kDirs = 150;
+  constexpr int kFiles = 2000;
+  constexpr uint64_t kTotal = 100000000;
+  static const char* const kFolderWords[] = {"bin", "lib", "data", "docs", "help", "plugins",
+                                             "resources", "locale", "themes", "sdk", "include",
+                                             "samples", "tools", "fonts", "images", "sounds",
+                                             "scripts", "templates", "config", "share"};
+  static const char* const kFileWords[] = {"readme", "setup", "data", "core", "icon", "main",
+                                           "license", "manual", "index", "module", "table",
+                                           "default", "skin", "lang", "update", "help"};
+  static const char* const kExtensions[] = {"dll", "txt", "dat", "exe", "png", "ini",
+                                            "htm", "bmp", "cab", "hlp"};
+  // Capitalised twice as often as the other forms, as in most products.
+  const auto styled = [&random](std::string word) {
+    switch (random.Below(4)) {
+      case 0: break;
+      case 3:
+        for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        break;
+      default: word[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
+    }
+    return word;
+  };
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  // Names taken per folder ("" is the root), compared without case.
+  std::vector<std::set<std::string>> taken(kDirs + 1);
+  const auto unique = [&](size_t folder, const std::string& name) {
+    return taken[folder].insert(lower(name)).second;
+  };
+  Tree tree;
+  std::vector<int> depth;
+  for (int d = 0; d < kDirs; ++d) {
+    int parent = static_cast<int>(random.Below(static_cast<uint64_t>(d) + 1)) - 1;
+    if (parent >= 0 && depth[parent] >= 4) parent = -1;
+    const size_t slot = parent < 0 ? kDirs : static_cast<size_t>(parent);
+    std::string name = styled(kFolderWords[random.Below(20)]);
+    for (int n = 2; !unique(slot, name); ++n) name = name.substr(0, name.find_first_of("0123456789")) + std::to_string(n);
+    tree.dirs.push_back(parent < 0 ? name : tree.dirs[parent] + "/" + name);
+    depth.push_back(parent < 0 ? 0 : depth[parent] + 1);
+  }
+  std::vector<uint64_t> raw;
+  unsigned __int128 rawTotal = 0;
+  for (int f = 0; f < kFiles; ++f) {
+    const bool large = random.Below(10) == 0;
+    const int exponent = large ? 18 + static_cast<int>(random.Below(5))
+                               : 8 + static_cast<int>(random.Below(10));
+    const uint64_t value = (uint64_t{1} << exponent) + random.Below(uint64_t{1} << exponent);
+    raw.push_back(value);
+    rawTotal += value;
+    const uint64_t dir = random.Below(kDirs + 1);
+    // Half the names join a second part: "icon-16", "Setup_Data", "CoreModule2", as real
+    // products name their files.
+    std::string stem = styled(kFileWords[random.Below(16)]);
+    if (random.Below(2) == 0) {
+      static const char* const kJoins[] = {"-", "_", ""};
+      const std::string join = kJoins[random.Below(3)];
+      stem += join + (random.Below(2) == 0 ? std::to_string(8 << random.Below(4))
+                                           : styled(kFileWords[random.Below(16)]));
+    }
+    std::string extension = kExtensions[random.Below(10)];
+    if (random.Below(3) == 0) extension = styled(extension);
+    std::string name = stem + "." + extension;
+    for (int n = 1; !unique(dir, name); ++n) name = stem + std::to_string(n) + "." + extension;
+    tree.files.push_back(dir == kDirs ? name : tree.dirs[dir] + "/" + name);
+  }
+  uint64_t assigned = 0;
+  for (int f = 0; f < kFiles; ++f) {
+    uint64_t size = static_cast<uint64_t>(raw[f] * kTotal / rawTotal);
+    if (size == 0) size = 1;
+    if (f == kFiles - 1) size = kTotal > assigned ? kTotal - assigned : 1;
+    tree.sizes.push_back(size);
+    assigned += size;
+  }
+  return tree;
+}
+
 // B: 20 folders with 24 subfolders each, 500 folders in all, 20 files in every one.
 Tree SmallFilesTree() {
   Tree tree;
@@ -143,8 +234,8 @@ Tree OneLargeFileTree() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || std::strlen(argv[1]) != 1 || argv[1][0] < 'A' || argv[1][0] > 'C') {
-    std::fprintf(stderr, "usage: bench_workload A|B|C SEED DEST\n");
+  if (argc != 4 || std::strlen(argv[1]) != 1 || argv[1][0] < 'A' || argv[1][0] > 'D') {
+    std::fprintf(stderr, "usage: bench_workload A|B|C|D SEED DEST\n");
     return 2;
   }
   const char kind = argv[1][0];
@@ -152,8 +243,10 @@ int main(int argc, char** argv) {
   const std::string dest = argv[3];
   Random random(seed * 3 + static_cast<uint64_t>(kind));
   Random data(~seed ^ static_cast<uint64_t>(kind) << 56);
-  const Tree tree = kind == 'A' ? MixedTree(random) : kind == 'B' ? SmallFilesTree()
-                                                                   : OneLargeFileTree();
+  const Tree tree = kind == 'A'   ? MixedTree(random)
+                    : kind == 'B' ? SmallFilesTree()
+                    : kind == 'C' ? OneLargeFileTree()
+                                  : ProductTree(random);
   MakeDir(dest);
   for (const std::string& dir : tree.dirs) MakeDir(dest + "/" + dir);
   uint64_t total = 0;
