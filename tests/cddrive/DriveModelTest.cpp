@@ -89,8 +89,10 @@ TEST(DriveModelTest, DelaysOfOneRead) {
       {"backward into what was just read", {{0, 256 * kKiB, 0}}, {64 * kKiB, 64 * kKiB, 0},
        ReadKind::BufferHit, MsToTransfer(64 * kKiB)},
       {"forward gap longer than an access", {{0, 64 * kKiB, 0}}, {kMiB + 64 * kKiB, 64 * kKiB, 0},
-       ReadKind::Access, MsToAccess(64 * kKiB, kMiB + 64 * kKiB) + MsToRead(64 * kKiB, kMiB + 64 * kKiB)},
-      {"forward beyond the buffer", {{0, 64 * kKiB, 0}}, {3 * kMiB, 64 * kKiB, 1000}, ReadKind::Access,
+       ReadKind::Access,
+       MsToAccess(64 * kKiB, kMiB + 64 * kKiB) + MsToRead(64 * kKiB, kMiB + 64 * kKiB)},
+      {"forward beyond the buffer", {{0, 64 * kKiB, 0}}, {3 * kMiB, 64 * kKiB, 1000},
+       ReadKind::Access,
        MsToAccess(64 * kKiB + 2 * kMiB, 3 * kMiB) + MsToRead(64 * kKiB, 3 * kMiB)},
       {"short backward jump", {{100 * kMiB, 4 * kMiB, 0}}, {100 * kMiB, 64 * kKiB, 0},
        ReadKind::Access, MsToAccess(104 * kMiB, 100 * kMiB) + MsToRead(64 * kKiB, 100 * kMiB)},
@@ -239,9 +241,11 @@ TEST(DriveOptionsTest, DriveKeysAndFuseOptions) {
     bool error;
   };
   const std::vector<Case> cases = {
-      {"", [](const DriveParameters& p) { return p.speed == 52 && p.bufferBytes == 2 * kMiB; }, {}, false},
+      {"", [](const DriveParameters& p) { return p.speed == 52 && p.bufferBytes == 2 * kMiB; }, {},
+       false},
       {"speed=48,buffer=512K",
-       [](const DriveParameters& p) { return p.speed == 48 && p.bufferBytes == 512 * kKiB; }, {}, false},
+       [](const DriveParameters& p) { return p.speed == 48 && p.bufferBytes == 512 * kKiB; }, {},
+       false},
       {"allow_other,iface=66.7,settle=0,buffer=2M",
        [](const DriveParameters& p) {
          return p.ifaceBytesPerSecond == 66.7e6 && p.settleMs == 0 && p.bufferBytes == 2 * kMiB;

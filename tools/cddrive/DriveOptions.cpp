@@ -37,7 +37,8 @@ std::string TakeDriveOptions(std::string_view list, DriveParameters& parameters,
     if (item.empty()) continue;
     std::size_t eq = item.find('=');
     std::string_view key = item.substr(0, eq);
-    std::string_view value = eq == std::string_view::npos ? std::string_view() : item.substr(eq + 1);
+    std::string_view value =
+        eq == std::string_view::npos ? std::string_view() : item.substr(eq + 1);
     double* target = nullptr;
     if (key == "speed") target = &parameters.speed;
     else if (key == "settle") target = &parameters.settleMs;
@@ -67,8 +68,9 @@ std::string CheckDriveParameters(const DriveParameters& p, double imageBytes) {
   DriveModel model(p);
   if (imageBytes > model.CapacityBytes()) {
     char text[160];
-    std::snprintf(text, sizeof text, "the image (%.0f bytes) does not fit on a %g-minute disc (%.0f bytes)",
-                  imageBytes, p.minutes, model.CapacityBytes());
+    std::snprintf(text, sizeof text,
+                  "the image (%.0f bytes) does not fit on a %g-minute disc (%.0f bytes)", imageBytes,
+                  p.minutes, model.CapacityBytes());
     return text;
   }
   return "";
@@ -76,14 +78,14 @@ std::string CheckDriveParameters(const DriveParameters& p, double imageBytes) {
 
 std::string FormatStats(const DriveModel& model) {
   const DriveStats& s = model.Stats();
+  using Count = unsigned long long;
   char text[512];
   std::snprintf(text, sizeof text,
                 "reads %llu\nbytes %llu\naccesses %llu\nruns %llu\nbuffer_hits %llu\n"
                 "modelled_ms %.3f\naccess_ms %.3f\nposition %.0f\nradius_mm %.3f\n",
-                static_cast<unsigned long long>(s.reads), static_cast<unsigned long long>(s.bytes),
-                static_cast<unsigned long long>(s.accesses), static_cast<unsigned long long>(s.runs),
-                static_cast<unsigned long long>(s.bufferHits), s.modelledMs, s.accessMs,
-                model.HeadBytes(), model.RadiusAt(model.HeadBytes()) * 1000);
+                Count{s.reads}, Count{s.bytes}, Count{s.accesses}, Count{s.runs},
+                Count{s.bufferHits}, s.modelledMs, s.accessMs, model.HeadBytes(),
+                model.RadiusAt(model.HeadBytes()) * 1000);
   return text;
 }
 

@@ -160,8 +160,10 @@ int ReadDisc(Drive& d, char* buf, std::size_t size, off_t offset) {
     std::fflush(d.trace);
   }
   // Until the model's clock, not for the cost: time overslept comes back as idle time.
-  if (d.delay)
-    std::this_thread::sleep_until(d.epoch + std::chrono::duration_cast<Clock::duration>(Millis(d.model.ClockMs())));
+  if (d.delay) {
+    auto wake = d.epoch + std::chrono::duration_cast<Clock::duration>(Millis(d.model.ClockMs()));
+    std::this_thread::sleep_until(wake);
+  }
   return static_cast<int>(n);
 }
 
@@ -174,8 +176,9 @@ int Read(const char* path, char* buf, std::size_t size, off_t offset, fuse_file_
 
 void Usage(std::FILE* out) {
   std::fputs(
-      "usage: cddrive IMAGE MOUNTDIR [-o speed=52,settle=42,seek=105,v1=1.2,buffer=2M,iface=33.3,minutes=80]\n"
-      "               [--stats=FILE] [--trace=FILE] [--no-delay] [-f] [-d]\n"
+      "usage: cddrive IMAGE MOUNTDIR\n"
+      "         [-o speed=52,settle=42,seek=105,v1=1.2,buffer=2M,iface=33.3,minutes=80]\n"
+      "         [--stats=FILE] [--trace=FILE] [--no-delay] [-f] [-d]\n"
       "Serves IMAGE as MOUNTDIR/disc.iso (read only) with the timing of a CD-ROM drive, and\n"
       "the drive's counts as MOUNTDIR/stats. Then: fuseiso -n MOUNTDIR/disc.iso CDROOT.\n"
       "  speed    the drive's rate at the outer edge, in 1x units (CAV)\n"
@@ -261,7 +264,8 @@ int main(int argc, char** argv) {
   if (!tracePath.empty()) {
     drive.trace = std::fopen(tracePath.c_str(), "w");
     if (!drive.trace) {
-      std::fprintf(stderr, "cddrive: cannot write %s: %s\n", tracePath.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "cddrive: cannot write %s: %s\n", tracePath.c_str(),
+                   std::strerror(errno));
       return 2;
     }
     std::fputs("# model_ms offset length kind cost_ms\n", drive.trace);
