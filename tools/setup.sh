@@ -11,7 +11,9 @@ packages=(
   libgif-dev libfreetype-dev libharfbuzz-dev fonts-noto-core fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
   python3
-  xorriso fuseiso
+  # disc images, mounted with fuseiso over the emulated drive (tools/cddrive, libfuse3; fuse3
+  # provides the fuse that fuseiso asks for, and keeps fusermount as a name of fusermount3)
+  xorriso fuse3 libfuse3-dev fuseiso
   # signing, and witnesses of signatures and shortcuts made by others
   openssl osslsigncode liblnk-utils
 )

@@ -56,11 +56,12 @@ vendor_install() {
   e2e_wait_setup_exit 15
 }
 
-# Mounts IMAGE with fuseiso and makes it drive D: of type cdrom.
+# Mounts IMAGE with fuseiso (and its FUSE options, if given) and makes it drive D: of type
+# cdrom.  vendor_mount_cdrom IMAGE [FUSEISO_OPTIONS...]
 vendor_mount_cdrom() {
   VENDOR_MOUNT="$E2E_DIR/cdrom"
   mkdir -p "$VENDOR_MOUNT"
-  fuseiso "$1" "$VENDOR_MOUNT" || e2e_fail "fuseiso could not mount $1"
+  fuseiso "$1" "$VENDOR_MOUNT" "${@:2}" || e2e_fail "fuseiso could not mount $1"
   e2e_log "mounted $1 on $VENDOR_MOUNT with fuseiso"
   ln -sfn "$VENDOR_MOUNT" "$WINEPREFIX/dosdevices/d:"
   installer_wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f >/dev/null 2>&1 || e2e_fail "cannot set D: to cdrom"
@@ -69,25 +70,29 @@ vendor_mount_cdrom() {
   MEDIUM=$VENDOR_MOUNT
 }
 
-# Before lib.sh's own clean-up: the server lets go of the mount, which is then unmounted.
-vendor_cleanup() {
-  local status=$? tries
-  set +e
-  if [ -n "$VENDOR_MOUNT" ] && mountpoint -q "$VENDOR_MOUNT"; then
-    [ -n "${SETUP_PID:-}" ] && kill "$SETUP_PID" 2>/dev/null
-    wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
-    for tries in 1 2 3 4 5; do
-      fusermount -u "$VENDOR_MOUNT" 2>/dev/null && break
-      sleep 1
-    done
-    if mountpoint -q "$VENDOR_MOUNT"; then
-      echo "FAIL: $VENDOR_MOUNT is still mounted" >&2
-      status=1
-    else
-      e2e_log "unmounted $VENDOR_MOUNT (fusermount -u)"
-    fi
+# The server lets go of the mount, which is then unmounted; fails when it stays mounted.
+vendor_unmount_cdrom() {
+  local tries
+  [ -n "$VENDOR_MOUNT" ] && mountpoint -q "$VENDOR_MOUNT" || return 0
+  [ -n "${SETUP_PID:-}" ] && kill "$SETUP_PID" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  for tries in 1 2 3 4 5; do
+    fusermount -u "$VENDOR_MOUNT" 2>/dev/null && break
+    sleep 1
+  done
+  if mountpoint -q "$VENDOR_MOUNT"; then
+    echo "FAIL: $VENDOR_MOUNT is still mounted" >&2
+    return 1
   fi
+  e2e_log "unmounted $VENDOR_MOUNT (fusermount -u)"
+}
+
+# Before lib.sh's own clean-up: the image is unmounted.
+vendor_cleanup() {
+  local status=$?
+  set +e
+  vendor_unmount_cdrom || status=1
   (exit "$status")
   e2e_cleanup
 }
