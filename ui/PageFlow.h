@@ -21,11 +21,13 @@ bool UsesNewFinishPicture(uint8_t majorVersion);
 /// Where a page of `pageSize` lands when centred on a desktop of `desktopSize`.
 int CentredPosition(int desktopSize, int pageSize);
 
-/// While small files go by, the file label is repainted at most this often (milliseconds), 25
-/// times a second: under Wine every repaint of a page with a see-through colour costs about
-/// two milliseconds (the display's shape of the page is worked out again from every pixel),
-/// more than copying a small file, and a name shown for less than this cannot be read anyway.
-inline constexpr uint32_t kFileLabelInterval = 40;
+/// While small files go by, the file label is repainted at most this often (milliseconds), ten
+/// times a second: a name shown for less than this cannot be read anyway, and under Wine every
+/// repaint of a page with a see-through colour costs the program about two milliseconds (the
+/// page's shape is worked out again from every pixel of it) and the display server a new shape
+/// for the window, which on a busy machine with two cores was the larger part of the page's
+/// cost. The gauge's at most 101 repaints come on top.
+inline constexpr uint32_t kFileLabelInterval = 100;
 /// Before the copy's pace is known, a file of this many progress units (1000 bytes) or more
 /// shows its name before its copy begins: from a disc it takes long enough to be read.
 inline constexpr int32_t kFileLabelImmediateUnits = 64;
@@ -46,9 +48,8 @@ bool RepaintFileLabelNow(int32_t previous, int32_t progress, uint32_t now, uint3
 /// (GetQueueStatus, one question) and dispatches messages only when something does. It still
 /// dispatches at least this often (milliseconds), whatever the answer: under Wine input reaches
 /// the queue only while messages are being fetched, so a keypress waits at most this long, far
-/// below what a person notices. It is the file label's pace: while small files go by, the
-/// label's repaint is what waits most of the time, and its dispatching fetches the input too.
-inline constexpr uint32_t kMessagePumpInterval = kFileLabelInterval;
+/// below what a person notices.
+inline constexpr uint32_t kMessagePumpInterval = 40;
 
 /// Whether the install page dispatches messages before the next file, given the queue's
 /// status (GetQueueStatus(QS_ALLINPUT): what arrived since the last question and what waits),

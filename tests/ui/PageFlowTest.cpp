@@ -62,29 +62,29 @@ TEST(PageFlowTest, FileLabelRepaintsAtMostEveryIntervalExceptForFilesThatTakeLon
     uint32_t now, lastRepaint, copyStart;
     bool repaint;
   } cases[] = {
-      // The pace: at most one repaint every 40 ms while small files go by.
+      // The pace: at most one repaint every 100 ms while small files go by.
       {0, 4, 1000, 990, 990, false},     // a small file 10 ms after the last repaint
-      {0, 4, 1000, 961, 961, false},     // 39 ms
-      {0, 4, 1000, 960, 960, true},      // 40 ms: time for the next one
+      {0, 4, 1000, 901, 901, false},     // 99 ms
+      {0, 4, 1000, 900, 900, true},      // 100 ms: time for the next one
       {0, 4, 1000, 0, 0, true},          // the first file of the run
       {5, 5, 1000, 995, 0, false},       // a file that adds nothing to the gauge
-      {0, 4, 23, 0xFFFFFFF0u, 0xFFFFFFF0u, false},  // across the clock's wrap: 39 ms later
-      {0, 4, 24, 0xFFFFFFF0u, 0xFFFFFFF0u, true},   // is not due, 40 ms later is
+      {0, 4, 83, 0xFFFFFFF0u, 0xFFFFFFF0u, false},  // across the clock's wrap: 99 ms later
+      {0, 4, 84, 0xFFFFFFF0u, 0xFFFFFFF0u, true},   // is not due, 100 ms later is
       // Nothing done yet: the file's size decides.
       {0, 63, 1000, 999, 999, false},
       {0, 64, 1000, 999, 999, true},
-      // A copy from a disc, 1,000 units (1 MB) in 500 ms: a 64-unit file takes 32 ms and
-      // waits its turn, an 80-unit one takes 40 ms and shows its name at once.
-      {1000, 1064, 1500, 1490, 1000, false},
-      {1000, 1080, 1500, 1490, 1000, true},
-      // From a fast disk, 100,000 units in 1,000 ms: even a 3,200-unit file takes 32 ms.
-      {100000, 103200, 2000, 1990, 1000, false},
-      {100000, 104000, 2000, 1990, 1000, true},
+      // A copy from a disc, 1,000 units (1 MB) in 500 ms: a 198-unit file takes 99 ms and
+      // waits its turn, a 200-unit one takes 100 ms and shows its name at once.
+      {1000, 1198, 1500, 1490, 1000, false},
+      {1000, 1200, 1500, 1490, 1000, true},
+      // From a fast disk, 100,000 units in 1,000 ms: even a 9,900-unit file takes 99 ms.
+      {100000, 109900, 2000, 1990, 1000, false},
+      {100000, 110000, 2000, 1990, 1000, true},
       // A clock that has not moved since the copy started counts as 1 ms.
-      {100, 4100, 1000, 1000, 1000, true},
-      {100, 3999, 1000, 1000, 1000, false},
+      {100, 10100, 1000, 1000, 1000, true},
+      {100, 10099, 1000, 1000, 1000, false},
       // The pace across the clock's wrap, and a jump near the top of the range.
-      {1000, 1080, 0x000001F0u, 0x000001E0u, 0xFFFFFFFCu, true},
+      {1000, 1200, 0x000001F0u, 0x000001E0u, 0xFFFFFFFCu, true},
       {2147483000, 2147483647, 7, 6, 0, false},
   };
   for (const auto& c : cases) {

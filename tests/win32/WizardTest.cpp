@@ -238,10 +238,10 @@ TEST_F(WizardTest, FileLabelRepaintsArePacedButItsTextFollowsEveryFile) {
   } files[] = {
       {1000, 4, "File: CAB\\a.bin", true},     // the first file
       {1005, 8, "File: CAB\\b.bin", false},    // 5 ms later, small
-      {1039, 12, "File: CAB\\c.bin", false},   // 39 ms after the last repaint
-      {1040, 16, "File: CAB\\d.bin", true},    // 40 ms
-      {1041, 900, "File: CAB\\big.bin", true},  // long at this pace: its name shows at once
-      {1042, 904, "File: CAB\\e.bin", false},
+      {1099, 12, "File: CAB\\c.bin", false},   // 99 ms after the last repaint
+      {1100, 16, "File: CAB\\d.bin", true},    // 100 ms
+      {1101, 900, "File: CAB\\big.bin", true},  // long at this pace: its name shows at once
+      {1102, 904, "File: CAB\\e.bin", false},
   };
   for (const auto& f : files) {
     fakeClock = f.clock;
