@@ -40,13 +40,7 @@ cd_cleanup() {
 trap cd_cleanup EXIT
 
 work="$E2E_DIR/vendor"
-mkdir -p "$work/system" "$work/fonts"
-cp "$E2E_BUILD/tests/register_marker.dll" "$work/system/TelmSample.dll"
-cp /usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf "$work/fonts/"
-vendor_tool "$work/build.txt" 0 build --product "$e2e_top/examples/medium/CAB" \
-  --main "$E2E_BUILD/examples/programs/sample_main.exe" \
-  --uninstaller "$E2E_BUILD/ui/uninstall.exe" \
-  --setup "$E2E_BUILD/ui/setup.exe" --system "$work/system" --fonts "$work/fonts" --out "$work/medium"
+vendor_build_sample "$work"
 vendor_tool "$work/image.txt" 0 image "$work/medium" --label TELMORQUISTANE --out "$work/disc.iso"
 e2e_log "$(tail -n 1 "$work/image.txt")"
 

@@ -17,6 +17,20 @@ vendor_tool() {
     e2e_fail "mediatool $1 exited with $status, expected $expected: $(cat "$out" "$out.err")"
 }
 
+# The sample product's medium, built by the vendor tool into WORK/medium from this build's
+# programs, with a self-registering library as the system component and a Persian font
+# (WORK/build.txt holds what the tool printed).
+vendor_build_sample() {
+  local work=$1
+  mkdir -p "$work/system" "$work/fonts"
+  cp "$E2E_BUILD/tests/register_marker.dll" "$work/system/TelmSample.dll"
+  cp /usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf "$work/fonts/"
+  vendor_tool "$work/build.txt" 0 build --product "$e2e_top/examples/medium/CAB" \
+    --main "$E2E_BUILD/examples/programs/sample_main.exe" \
+    --uninstaller "$E2E_BUILD/ui/uninstall.exe" \
+    --setup "$E2E_BUILD/ui/setup.exe" --system "$work/system" --fonts "$work/fonts" --out "$work/medium"
+}
+
 # The prefix's Desktop and Start Menu, for the check's --desktop and --start-menu.
 vendor_shell_folders() {
   local shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'

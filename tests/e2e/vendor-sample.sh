@@ -11,14 +11,7 @@ source "$e2e_top/tests/e2e/vendor-lib.sh"
 trap vendor_cleanup EXIT
 
 work="$E2E_DIR/vendor"
-mkdir -p "$work/system" "$work/fonts"
-cp "$E2E_BUILD/tests/register_marker.dll" "$work/system/TelmSample.dll"
-cp /usr/share/fonts/truetype/noto/NotoNaskhArabic-Regular.ttf "$work/fonts/"
-
-vendor_tool "$work/build.txt" 0 build --product "$e2e_top/examples/medium/CAB" \
-  --main "$E2E_BUILD/examples/programs/sample_main.exe" \
-  --uninstaller "$E2E_BUILD/ui/uninstall.exe" \
-  --setup "$E2E_BUILD/ui/setup.exe" --system "$work/system" --fonts "$work/fonts" --out "$work/medium"
+vendor_build_sample "$work"
 cat "$work/build.txt"
 grep -qx 'NotoNaskhArabic-Regular.ttf' <(tr -d '\r' <"$work/medium/Fonts/FONT.TXT") &&
   grep -qx 'Noto Naskh Arabic (TrueType)' <(tr -d '\r' <"$work/medium/Fonts/FONT.TXT") ||

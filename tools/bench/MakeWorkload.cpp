@@ -68,6 +68,32 @@ struct Tree {
   std::vector<uint64_t> sizes;
 };
 
+// A file's size before scaling, drawn log-uniformly: one in ten files is large, 256 KiB to
+// 8 MiB; the rest 256 B to 256 KiB.
+uint64_t DrawRawSize(Random& random) {
+  const bool large = random.Below(10) == 0;
+  const int exponent = large ? 18 + static_cast<int>(random.Below(5))
+                             : 8 + static_cast<int>(random.Below(10));
+  return (uint64_t{1} << exponent) + random.Below(uint64_t{1} << exponent);
+}
+
+// The drawn sizes scaled to exactly `total` bytes in all, none empty (an empty file would not
+// be installed at all).
+std::vector<uint64_t> ScaledSizes(const std::vector<uint64_t>& raw, uint64_t total) {
+  unsigned __int128 rawTotal = 0;
+  for (const uint64_t value : raw) rawTotal += value;
+  std::vector<uint64_t> sizes;
+  uint64_t assigned = 0;
+  for (size_t f = 0; f < raw.size(); ++f) {
+    uint64_t size = static_cast<uint64_t>(raw[f] * total / rawTotal);
+    if (size == 0) size = 1;
+    if (f == raw.size() - 1) size = total > assigned ? total - assigned : 1;
+    sizes.push_back(size);
+    assigned += size;
+  }
+  return sizes;
+}
+
 // A: folders hang below a randomly chosen earlier folder (at most 5 deep); sizes are drawn
 // log-uniformly, mostly small with a tail of large files, then scaled to the exact total.
 Tree MixedTree(Random& random) {
@@ -87,28 +113,14 @@ Tree MixedTree(Random& random) {
   }
   static const char* const kExtensions[] = {"dat", "txt", "bin", "dll", "exe", "png", "cab"};
   std::vector<uint64_t> raw;
-  unsigned __int128 rawTotal = 0;
   for (int f = 0; f < kFiles; ++f) {
-    // One in ten files is large: 256 KiB to 8 MiB; the rest 256 B to 256 KiB.
-    const bool large = random.Below(10) == 0;
-    const int exponent = large ? 18 + static_cast<int>(random.Below(5))
-                               : 8 + static_cast<int>(random.Below(10));
-    const uint64_t value = (uint64_t{1} << exponent) + random.Below(uint64_t{1} << exponent);
-    raw.push_back(value);
-    rawTotal += value;
+    raw.push_back(DrawRawSize(random));
     const uint64_t dir = random.Below(kDirs + 1);  // kDirs: the tree's root
     char name[32];
     std::snprintf(name, sizeof name, "file%04d.%s", f, kExtensions[random.Below(7)]);
     tree.files.push_back(dir == kDirs ? name : tree.dirs[dir] + "/" + name);
   }
-  uint64_t assigned = 0;
-  for (int f = 0; f < kFiles; ++f) {
-    uint64_t size = static_cast<uint64_t>(raw[f] * kTotal / rawTotal);
-    if (size == 0) size = 1;  // an empty file would not be installed at all
-    if (f == kFiles - 1) size = kTotal > assigned ? kTotal - assigned : 1;
-    tree.sizes.push_back(size);
-    assigned += size;
-  }
+  tree.sizes = ScaledSizes(raw, kTotal);
   return tree;
 }
 
@@ -164,14 +176,8 @@ Tree ProductTree(Random& random) {
     depth.push_back(parent < 0 ? 0 : depth[parent] + 1);
   }
   std::vector<uint64_t> raw;
-  unsigned __int128 rawTotal = 0;
   for (int f = 0; f < kFiles; ++f) {
-    const bool large = random.Below(10) == 0;
-    const int exponent = large ? 18 + static_cast<int>(random.Below(5))
-                               : 8 + static_cast<int>(random.Below(10));
-    const uint64_t value = (uint64_t{1} << exponent) + random.Below(uint64_t{1} << exponent);
-    raw.push_back(value);
-    rawTotal += value;
+    raw.push_back(DrawRawSize(random));
     const uint64_t dir = random.Below(kDirs + 1);
     // Half the names join a second part: "icon-16", "Setup_Data", "CoreModule2", as real
     // products name their files.
@@ -188,14 +194,7 @@ Tree ProductTree(Random& random) {
     for (int n = 1; !unique(dir, name); ++n) name = stem + std::to_string(n) + "." + extension;
     tree.files.push_back(dir == kDirs ? name : tree.dirs[dir] + "/" + name);
   }
-  uint64_t assigned = 0;
-  for (int f = 0; f < kFiles; ++f) {
-    uint64_t size = static_cast<uint64_t>(raw[f] * kTotal / rawTotal);
-    if (size == 0) size = 1;
-    if (f == kFiles - 1) size = kTotal > assigned ? kTotal - assigned : 1;
-    tree.sizes.push_back(size);
-    assigned += size;
-  }
+  tree.sizes = ScaledSizes(raw, kTotal);
   return tree;
 }
 
