@@ -23,21 +23,21 @@ cddrive="$top/build/native/tools/cddrive/cddrive"
 mediatool="$top/build/native/mediatool/mediatool"
 [ -x "$cddrive" ] || { echo "cd.sh: no $cddrive (libfuse3-dev missing?)" >&2; exit 1; }
 [ -c /dev/fuse ] || { echo "cd.sh: no /dev/fuse on this machine" >&2; exit 1; }
-unmount() { fusermount3 -u "$1" 2>/dev/null || fusermount -u "$1" 2>/dev/null; }
+# Unmounts a FUSE mount; the drive below fuseiso stays busy a moment after fuseiso's unmount.
+unmount() {
+  local tries
+  for tries in $(seq 50); do
+    mountpoint -q "$1" || return 0
+    fusermount -u "$1" 2>/dev/null || sleep 0.1
+  done
+  echo "cd.sh: $1 is still mounted" >&2
+  return 1
+}
 
 # ---------------------------------------------------------------- the discs
 
-tree="$out/tree"
-generator_stamp="$seed $(md5sum <"$tools/bench_workload" | cut -c1-16)"
-if [ "$(cat "$tree.stamp" 2>/dev/null)" != "$generator_stamp" ]; then
-  log "generating workload D"
-  rm -rf "$tree" "$tree.stamp"
-  "$tools/bench_workload" D "$seed" "$tree" >&2
-  echo "$generator_stamp" >"$tree.stamp"
-fi
 medium_dir="$out/medium"
-bash tools/make-medium.sh "$medium_dir" "$win" 0
-cp -al "$tree/." "$medium_dir/CAB/"
+bench_medium D "$medium_dir"
 discs="$out/discs"
 rm -rf "$discs"
 mkdir -p "$discs/nsis"
@@ -47,22 +47,8 @@ xorriso -as mkisofs -J -R -V BENCH_D -quiet -o "$discs/plain.iso" "$medium_dir" 
 # the disc laid out for the reader it is read by here.
 "$mediatool" image "$medium_dir" --label BENCH_D --target ntfs --out "$discs/laid.iso" >"$discs/laid.txt"
 "$mediatool" image "$medium_dir" --label BENCH_D --out "$discs/windows.iso" >"$discs/windows.txt"
-cat >"$discs/nsis-D.nsi" <<EOF
-Unicode true
-Target amd64-unicode
-SetCompress off
-SetDatablockOptimize off
-Name "bench D"
-OutFile "$discs/nsis/nsis-D.exe"
-InstallDir "C:\\bench-nsis"
-RequestExecutionLevel user
-Section
-  SetOutPath \$INSTDIR
-  File /r "$medium_dir/CAB/*"
-SectionEnd
-EOF
-log "building the NSIS installer"
-makensis -V1 "$discs/nsis-D.nsi" >&2
+bench_nsis D "$medium_dir/CAB" "$discs/nsis-D.exe"
+mv "$discs/nsis-D.exe" "$discs/nsis/"   # alone on its disc
 xorriso -as mkisofs -J -R -V BENCH_NSIS -quiet -o "$discs/nsis.iso" "$discs/nsis" 2>/dev/null
 # What the check predicts for each image, for the reader here (Wine) and for Windows.
 predict() { "$mediatool" check "$medium_dir" --image "$1" --target "$2" --json 2>/dev/null |
@@ -91,8 +77,8 @@ drive_insert() {
 drive_eject() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  if mountpoint -q "$cd_dir"; then unmount "$cd_dir"; fi
-  if mountpoint -q "$drive_dir"; then unmount "$drive_dir"; fi
+  unmount "$cd_dir"
+  unmount "$drive_dir"
 }
 # "runs accesses modelled_ms" of the disc so far.
 drive_stats() {

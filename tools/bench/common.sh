@@ -55,6 +55,46 @@ drive_c="$WINEPREFIX/drive_c"
 uninstall_key="HKLM\\Software\\Microsoft\\windows\\CurrentVersion\\uninstall\\$product_name"
 xwatch="$tools/bench_xwatch"
 
+# ---------------------------------------------------------------- media
+
+# bench_medium W DIR: workload W's tree as the CAB folder of a medium in DIR, beside the sample
+# medium's own files (the staged programs, the system library, the font). The tree is generated
+# once per seed and generator, in $out/trees/W.
+bench_medium() {
+  local w=$1 medium=$2 tree="$out/trees/$1" stamp
+  stamp="$seed $(md5sum <"$tools/bench_workload" | cut -c1-16)"
+  if [ "$(cat "$tree.stamp" 2>/dev/null)" != "$stamp" ]; then
+    log "generating workload $w"
+    rm -rf "$tree" "$tree.stamp"
+    mkdir -p "$out/trees"
+    "$tools/bench_workload" "$w" "$seed" "$tree" >&2
+    echo "$stamp" >"$tree.stamp"
+  fi
+  bash tools/make-medium.sh "$medium" "$win" 0
+  cp -al "$tree/." "$medium/CAB/"
+}
+
+# bench_nsis NAME TREE EXE: an NSIS installer EXE storing TREE uncompressed, installing into
+# C:\bench-nsis; building it is set-up, not timed.
+bench_nsis() {
+  cat >"${3%.exe}.nsi" <<EOF
+Unicode true
+Target amd64-unicode
+SetCompress off
+SetDatablockOptimize off
+Name "bench $1"
+OutFile "$3"
+InstallDir "C:\\bench-nsis"
+RequestExecutionLevel user
+Section
+  SetOutPath \$INSTDIR
+  File /r "$2/*"
+SectionEnd
+EOF
+  log "building the NSIS installer of $1"
+  makensis -V1 "${3%.exe}.nsi" >&2
+}
+
 # ---------------------------------------------------------------- what the screen shows
 
 # Pages are centred on the 1280 x 1024 screen: every page picture's top left is at 230,160
@@ -89,7 +129,6 @@ done
 minimal_points=("$((screen_w / 2)),$((screen_h / 2)),2060a0" "$((pic_x + 20)),$((pic_y + 20)),2060a0")
 welcome_name='نصب برنامه '
 minimal_name='bench minimal window'
-
 
 # ---------------------------------------------------------------- timing setup.exe
 

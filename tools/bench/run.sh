@@ -18,39 +18,9 @@ source tools/bench/common.sh
 
 # ---------------------------------------------------------------- the media
 
-# Each workload's tree is the medium's CAB folder beside the sample medium's own files (the
-# staged programs, the system library, the font); generated once per seed and generator.
-generator_stamp="$seed $(md5sum <"$tools/bench_workload" | cut -c1-16)"
 for w in $workloads; do
-  tree="$out/trees/$w"
-  if [ "$(cat "$tree.stamp" 2>/dev/null)" != "$generator_stamp" ]; then
-    log "generating workload $w"
-    rm -rf "$tree" "$tree.stamp"
-    mkdir -p "$out/trees"
-    "$tools/bench_workload" "$w" "$seed" "$tree" >&2
-    echo "$generator_stamp" >"$tree.stamp"
-  fi
-  medium="$out/media/$w"
-  bash tools/make-medium.sh "$medium" "$win" 0
-  cp -al "$tree/." "$medium/CAB/"
-  # NSIS stores the same tree uncompressed; building it is set-up, not timed.
-  nsis_exe="$out/media/nsis-$w.exe"
-  cat >"$out/media/nsis-$w.nsi" <<EOF
-Unicode true
-Target amd64-unicode
-SetCompress off
-SetDatablockOptimize off
-Name "bench $w"
-OutFile "$nsis_exe"
-InstallDir "C:\\bench-nsis"
-RequestExecutionLevel user
-Section
-  SetOutPath \$INSTDIR
-  File /r "$medium/CAB/*"
-SectionEnd
-EOF
-  log "building the NSIS installer of workload $w"
-  makensis -V1 "$out/media/nsis-$w.nsi" >&2
+  bench_medium "$w" "$out/media/$w"
+  bench_nsis "$w" "$out/media/$w/CAB" "$out/media/nsis-$w.exe"
 done
 
 # ---------------------------------------------------------------- contenders
