@@ -26,7 +26,8 @@ int CentredPosition(int desktopSize, int pageSize);
 /// repaint of a page with a see-through colour costs the program about two milliseconds (the
 /// page's shape is worked out again from every pixel of it) and the display server a new shape
 /// for the window, which on a busy machine with two cores was the larger part of the page's
-/// cost. The gauge's at most 101 repaints come on top.
+/// cost. When the gauge moves (at most 101 times) the label is repainted with it, in the same
+/// flush, and its interval starts again.
 inline constexpr uint32_t kFileLabelInterval = 100;
 /// Before the copy's pace is known, a file of this many progress units (1000 bytes) or more
 /// shows its name before its copy begins: from a disc it takes long enough to be read.

@@ -341,6 +341,8 @@ void SkinnedPage::Paint() {
   HDC screen = BeginPaint(window_, &paint);
   RECT area{};
   const RECT client{0, 0, clientWidth_, clientHeight_};
+  ++paintCount;
+  lastPaintArea = paint.rcPaint;
   if (IntersectRect(&area, &paint.rcPaint, &client)) {
     const int rows = std::max<int>(1, kPaintBandPixels / (area.right - area.left));
     for (int top = area.top; top < area.bottom; top += rows) {

@@ -63,6 +63,10 @@ class SkinnedPage {
   SkinnedPage& operator=(const SkinnedPage&) = delete;
 
   HWND Handle() const { return window_; }
+  /// Paints of the page (WM_PAINT) and the area the last one drew, for measuring what the copy
+  /// repaints.
+  uint64_t paintCount = 0;
+  RECT lastPaintArea{};
 
   void Show();
   void Hide();

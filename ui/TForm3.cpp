@@ -141,16 +141,21 @@ void TForm3::CopyStarting(int32_t maxValue) {
   gauge_->SetMaxValue(maxValue);
 }
 
+// The label is painted here and now, not at the next message handling: under Wine every paint
+// of this see-through page is followed by a flush that works out the window's shape again from
+// all of its pixels, and a label painted together with the gauge shares the gauge's flush. So
+// the label also repaints whenever the gauge moves, which restarts its interval.
 void TForm3::FileStarting(int32_t progress, const std::string& caption) {
   const int32_t previous = lastProgress_;
   lastProgress_ = progress;
-  gauge_->SetProgress(progress);
+  const bool gaugeMoved = gauge_->SetProgress(progress);
   const uint32_t now = Now();
   SetLabelTextQuietly(fileName_, caption);
   fileLabelBehind_ =
-      !RepaintFileLabelNow(previous, progress, now, fileLabelRepainted_, copyStarted_);
+      !gaugeMoved && !RepaintFileLabelNow(previous, progress, now, fileLabelRepainted_, copyStarted_);
   if (!fileLabelBehind_) {
     InvalidateLabel(fileName_);
+    UpdateWindow(Handle());
     fileLabelRepainted_ = now;
   }
 }

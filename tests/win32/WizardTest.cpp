@@ -206,12 +206,16 @@ TEST_F(WizardTest, ANewFileNameRepaintsTheFileLabelAlone) {
   Pump();
   RECT dirty{};
   ASSERT_FALSE(GetUpdateRect(Form3->Handle(), &dirty, FALSE));
+  const uint64_t paints = Form3->paintCount;
   Form3->FileStarting(0, "File: CAB\\readme.txt");
-  ASSERT_TRUE(GetUpdateRect(Form3->Handle(), &dirty, FALSE));
-  EXPECT_EQ(dirty.left, 284);
-  EXPECT_EQ(dirty.top, 513);
-  EXPECT_EQ(dirty.right, 284 + 331);
-  EXPECT_EQ(dirty.bottom, 513 + 20);
+  // Painted before the file's copy begins, nothing left for later.
+  EXPECT_EQ(Form3->paintCount, paints + 1);
+  EXPECT_FALSE(GetUpdateRect(Form3->Handle(), &dirty, FALSE));
+  const RECT& area = Form3->lastPaintArea;
+  EXPECT_EQ(area.left, 284);
+  EXPECT_EQ(area.top, 513);
+  EXPECT_EQ(area.right, 284 + 331);
+  EXPECT_EQ(area.bottom, 513 + 20);
 }
 
 uint32_t fakeClock = 0;
@@ -222,32 +226,37 @@ TEST_F(WizardTest, FileLabelRepaintsArePacedButItsTextFollowsEveryFile) {
   Pump();
   Form3->SetClockForTesting(FakeClock);
   fakeClock = 1000;
-  Form3->CopyStarting(1000);  // the copy's pace is measured from here
+  Form3->CopyStarting(100000);  // the copy's pace is measured from here
   Pump();
   RECT dirty{};
-  const auto repainted = [&] {
-    const bool pending = GetUpdateRect(Form3->Handle(), &dirty, FALSE) != FALSE;
-    Pump();
-    return pending;
-  };
   const struct {
     uint32_t clock;
     int32_t progress;
     const char* caption;
     bool repaint;
+    bool gaugeMoves;
   } files[] = {
-      {1000, 4, "File: CAB\\a.bin", true},     // the first file
-      {1005, 8, "File: CAB\\b.bin", false},    // 5 ms later, small
-      {1099, 12, "File: CAB\\c.bin", false},   // 99 ms after the last repaint
-      {1100, 16, "File: CAB\\d.bin", true},    // 100 ms
-      {1101, 900, "File: CAB\\big.bin", true},  // long at this pace: its name shows at once
-      {1102, 904, "File: CAB\\e.bin", false},
+      {1000, 4, "File: CAB\\a.bin", true, false},     // the first file
+      {1005, 8, "File: CAB\\b.bin", false, false},    // 5 ms later, small
+      {1099, 12, "File: CAB\\c.bin", false, false},   // 99 ms after the last repaint
+      {1100, 16, "File: CAB\\d.bin", true, false},    // 100 ms
+      {1101, 900, "File: CAB\\big.bin", true, false},  // long at this pace: its name shows at once
+      {1102, 904, "File: CAB\\e.bin", false, false},
+      {1103, 1004, "File: CAB\\f.bin", true, true},    // the gauge moves: the label goes with it
+      {1104, 1008, "File: CAB\\g.bin", false, false},  // and its interval starts again
+      {1202, 1012, "File: CAB\\h.bin", false, false},  // 99 ms after f.bin
+      {1203, 1016, "File: CAB\\i.bin", true, false},
   };
   for (const auto& f : files) {
     fakeClock = f.clock;
+    const uint64_t pagePaints = Form3->paintCount;
+    const uint64_t gaugePaints = Form3->Gauge().repaintCount;
     Form3->FileStarting(f.progress, f.caption);
     EXPECT_EQ(Form3->FileNameText(), f.caption);
-    EXPECT_EQ(repainted(), f.repaint) << f.caption;
+    // A repaint is done before the file's copy; nothing waits for the next message handling.
+    EXPECT_EQ(Form3->paintCount != pagePaints, f.repaint) << f.caption;
+    EXPECT_EQ(Form3->Gauge().repaintCount != gaugePaints, f.gaugeMoves) << f.caption;
+    EXPECT_EQ(GetUpdateRect(Form3->Handle(), &dirty, FALSE) != FALSE, false) << f.caption;
   }
   Form3->SetClockForTesting(nullptr);
 }

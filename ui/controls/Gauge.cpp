@@ -96,8 +96,10 @@ void TGauge::SetMaxValue(int32_t value) {
   if (logic_.SetMaxValue(value)) RepaintNow();
 }
 
-void TGauge::SetProgress(int32_t value) {
-  if (logic_.SetProgress(value)) RepaintNow();
+bool TGauge::SetProgress(int32_t value) {
+  if (!logic_.SetProgress(value)) return false;
+  RepaintNow();
+  return true;
 }
 
 void TGauge::Show() {

@@ -44,7 +44,8 @@ class TGauge {
   // the picture repaints a visible gauge before the setter returns.
   void SetMinValue(int32_t value);
   void SetMaxValue(int32_t value);
-  void SetProgress(int32_t value);
+  /// True when the value changed the percentage done, and the gauge was repainted at once.
+  bool SetProgress(int32_t value);
 
   void Show();
   void Hide();
