@@ -13,6 +13,15 @@ secs() { awk -v ms="$1" 'BEGIN {printf "%.2f", ms / 1000}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 mib() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
 verdict() { if awk "BEGIN {exit !($1)}"; then echo met; else echo MISSED; fi; }
+# "median (min–max)" of the runs' own ratios: column COL_A of FILE_A over COL_B of FILE_B, line
+# by line. Two contenders timed one after the other in each run share that moment's machine,
+# so their ratio spreads less than the ratio of their medians on a machine whose speed drifts.
+paired_ratios() {
+  paste -d' ' <(awk -v c="$2" '{print $c}' "$1") <(awk -v c="$4" '{print $c}' "$3") |
+    awk '{printf "%.3f\n", $1 / $2}' | sort -n |
+    awk '{v[NR] = $1} END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2;
+         printf "%.2f (%.2f–%.2f)", m, v[1], v[NR]}'
+}
 # "median (min–max)" of a time column, in seconds.
 spread() {
   echo "$(secs "$(median "$1" "$2")") ($(secs "$(minimum "$1" "$2")")–$(secs "$(maximum "$1" "$2")"))"
