@@ -1,6 +1,8 @@
 // The installation engine alone, for the benchmark: a whole installation from the medium in
-// the current directory to the default target path, with an observer that only counts, so
-// that what it costs is the copy without any window. Prints one line of figures:
+// the current directory to the default target path (or to TARGET), with an observer that only
+// counts, so that what it costs is the copy without any window:
+//   bench_engine [--profile] [TARGET]
+// Prints one line of figures:
 //   files=N bytes=N reports=N messages=N scan_copy_ms=X post_ms=X total_ms=X
 // With --profile it also prints, per operation of the platform, calls and time (stderr).
 #include "engine/platform/win32/WindowsApi.h"
@@ -32,6 +34,7 @@ class CountingObserver : public installer::InstallObserver {
 
 int main(int argc, char** argv) {
   const bool profile = argc > 1 && std::strcmp(argv[1], "--profile") == 0;
+  const int targetArg = profile ? 2 : 1;
   CoInitialize(nullptr);
   installer::Win32Platform win32;
   installer::bench::CallTimes times;
@@ -40,7 +43,8 @@ int main(int argc, char** argv) {
 
   installer::InstallSession session(platform);
   installer::InitializeSession(session);
-  const std::string target = installer::DefaultInstallPath(session);
+  const std::string target =
+      argc > targetArg ? argv[targetArg] : installer::DefaultInstallPath(session);
   CountingObserver counter;
   installer::bench::TimingObserver timedCounter(counter, times);
   installer::InstallObserver& observer =

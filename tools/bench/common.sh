@@ -137,8 +137,9 @@ ms_between() { echo $((($2 - $1) / 1000)); }  # microseconds in, whole milliseco
 
 # What an installation leaves outside its folder goes too, so every run does the same work:
 # the uninstall entry (setup.exe would start the installed program instead) and the font.
+# FOLDER: the installation's folder, when not the product's default one.
 reset_installation() {
-  rm -rf "$drive_c/$product_folder" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
+  rm -rf "${1:-$drive_c/$product_folder}" "$drive_c/windows/Fonts/NotoNaskhArabic-Regular.ttf"
   wine64 reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
   sync
 }
