@@ -97,7 +97,11 @@ run_read_once() {
   drive_eject
 }
 
-# run_setup starts setup.exe in $medium: here the disc.
+# run_setup starts setup.exe in $medium: here the disc. The installed tree is then moved aside
+# and removed at the start of the next round: removing a tree written seconds before slows the
+# next installation (by 1-3 s of B in run.sh), which would charge the second and third disc of
+# a round and not the first.
+set_aside="$drive_c/bench-set-aside"
 run_setup_from() {
   drive_insert "$discs/$1.iso"
   medium=$cd_dir
@@ -105,6 +109,8 @@ run_setup_from() {
   timing=$(run_setup)
   echo "$timing $(drive_stats)"
   drive_eject
+  mkdir -p "$set_aside"
+  mv "$drive_c/$product_folder" "$set_aside/$1"
 }
 
 run_nsis_from_disc() {
@@ -128,6 +134,8 @@ cp "$out/predicted" "$raw/predicted"
 log "warming up (Wine's font cache; the disc is read afresh in every run)"
 run_setup_from laid >/dev/null
 for r in $(seq "$runs"); do
+  rm -rf "$set_aside"
+  sync
   read_once=$(run_read_once); echo "$read_once" >>"$raw/read-once"
   laid=$(run_setup_from laid); echo "$laid" >>"$raw/setup-laid"
   plain=$(run_setup_from plain); echo "$plain" >>"$raw/setup-plain"
@@ -135,7 +143,7 @@ for r in $(seq "$runs"); do
   nsis=$(run_nsis_from_disc); echo "$nsis" >>"$raw/nsis"
   log "run $r/$runs: read once ${read_once%% *} ms, setup.exe from mediatool's disc $(cut -d' ' -f2 <<<"$laid") ms, from xorriso's $(cut -d' ' -f2 <<<"$plain") ms, from the disc laid out for Windows $(cut -d' ' -f2 <<<"$windows") ms, NSIS ${nsis%% *} ms"
 done
-rm -rf "$drive_c/bench-nsis"
+rm -rf "$drive_c/bench-nsis" "$set_aside"
 
 cat >"$raw/run.info" <<EOF
 runs=$runs

@@ -74,7 +74,8 @@ while read -r w peer col factor; do
   name=$peer
   [ "$peer" = engine ] && name="the engine alone"
   measured="$(secs "$se_ms") s vs $(secs "$p_ms") s: $(ratio "$se_ms" "$p_ms")×"
-  # The engine runs just before setup.exe in every run: their ratio run by run, with its spread.
+  # The engine and setup.exe meet the same moment of the machine in each run: their ratio run
+  # by run, with its spread.
   [ "$peer" = engine ] && measured+="; run by run $(paired_ratios "$raw/$w.setup" 2 "$raw/$w.$peer" "$col")×"
   echo "| $w: setup.exe at most ${factor}× $name | $measured | $(verdict "$se_ms <= $factor * $p_ms") |"
 done <<'EOF'

@@ -129,15 +129,26 @@ for w in $workloads; do
     >"$raw/$w.pages"
 done
 
-# Round robin: every run of every contender sees the machine in the same kind of moment.
+# Round robin: every run of every contender sees the machine in the same kind of moment. The
+# contenders go in a shuffled order, drawn anew for every run and workload from the seed: what
+# one leaves to the disk (a gigabyte still being written on C) is then not always paid by the
+# same successor.
+draw=0
 for r in $(seq "$runs"); do
   for w in $workloads; do
     use_medium "$w"
-    cp_ms=$(run_cp); echo "$cp_ms" >>"$raw/$w.cp"
-    xcopy_ms=$(run_xcopy); echo "$xcopy_ms" >>"$raw/$w.xcopy"
-    nsis_ms=$(run_nsis "$w"); echo "$nsis_ms" >>"$raw/$w.nsis"
-    engine=$(run_engine); echo "$engine" >>"$raw/$w.engine"
-    setup=$(run_setup); echo "$setup" >>"$raw/$w.setup"
+    draw=$((draw + 1))
+    for contender in $(printf '%s\n' cp xcopy nsis engine setup |
+                       awk -v s="$draw" 'BEGIN {srand(s)} {print rand(), $0}' |
+                       sort -n | cut -d' ' -f2); do
+      case $contender in
+        cp) cp_ms=$(run_cp); echo "$cp_ms" >>"$raw/$w.cp" ;;
+        xcopy) xcopy_ms=$(run_xcopy); echo "$xcopy_ms" >>"$raw/$w.xcopy" ;;
+        nsis) nsis_ms=$(run_nsis "$w"); echo "$nsis_ms" >>"$raw/$w.nsis" ;;
+        engine) engine=$(run_engine); echo "$engine" >>"$raw/$w.engine" ;;
+        setup) setup=$(run_setup); echo "$setup" >>"$raw/$w.setup" ;;
+      esac
+    done
     read -r setup_total setup_copy _ <<<"$setup"
     log "run $r/$runs, $w: cp ${cp_ms} ms, xcopy ${xcopy_ms} ms, NSIS ${nsis_ms} ms, engine ${engine%% *} ms, setup.exe ${setup_copy} ms (${setup_total} ms from its start)"
   done
