@@ -14,8 +14,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 mib() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
 verdict() { if awk "BEGIN {exit !($1)}"; then echo met; else echo MISSED; fi; }
 # "median (min–max)" of the runs' own ratios: column COL_A of FILE_A over COL_B of FILE_B, line
-# by line. Two contenders timed one after the other in each run share that moment's machine,
-# so their ratio spreads less than the ratio of their medians on a machine whose speed drifts.
+# by line. Two contenders timed in the same run share that moment's machine, so on a machine
+# whose speed drifts their ratio run by run tells more than the ratio of their medians.
 paired_ratios() {
   paste -d' ' <(awk -v c="$2" '{print $c}' "$1") <(awk -v c="$4" '{print $c}' "$3") |
     awk '{printf "%.3f\n", $1 / $2}' | sort -n |

@@ -130,9 +130,9 @@ for w in $workloads; do
 done
 
 # Round robin: every run of every contender sees the machine in the same kind of moment. The
-# contenders go in a shuffled order, drawn anew for every run and workload from the seed: what
-# one leaves to the disk (a gigabyte still being written on C) is then not always paid by the
-# same successor.
+# contenders go in a shuffled order, drawn anew for every run and workload (the same draws on
+# every machine): what one leaves to the disk (a gigabyte still being written on C) is then not
+# always paid by the same successor.
 draw=0
 for r in $(seq "$runs"); do
   for w in $workloads; do
